@@ -1,0 +1,40 @@
+// The only unit that touches the terminal modes and the signal dispositions. Three sets
+// of modes: as found at start-up (given back on every way out and to child programs),
+// and the shell's raw mode, held only while keys are read.
+#pragma once
+
+#include <optional>
+
+namespace nk::main::tty {
+
+// Saves the modes found at start-up and installs the handlers that give them back on
+// SIGTERM, SIGHUP and fatal signals. Call once, first thing in main.
+void Install();
+
+// Raw mode while alive: no echo, no canonical mode, no signal keys, one byte at a time,
+// output processing untouched. Does nothing when standard input is not a terminal.
+class Raw_Mode {
+ public:
+  Raw_Mode();
+  ~Raw_Mode();
+  Raw_Mode(const Raw_Mode&) = delete;
+  Raw_Mode& operator=(const Raw_Mode&) = delete;
+};
+
+// The start-up modes while alive (a child program runs), raw mode again afterwards when
+// it was held; SIGINT and SIGQUIT are ignored by the shell meanwhile.
+class Cooked_Mode {
+ public:
+  Cooked_Mode();
+  ~Cooked_Mode();
+  Cooked_Mode(const Cooked_Mode&) = delete;
+  Cooked_Mode& operator=(const Cooked_Mode&) = delete;
+};
+
+// Blocks for the next byte of standard input, retrying on EINTR. nullopt at the end of
+// input and when a termination signal arrived (then Termination_Signal() names it).
+std::optional<unsigned char> Read_Byte();
+// 0, or the signal that ended reading.
+int Termination_Signal();
+
+}  // namespace nk::main::tty

@@ -1,0 +1,186 @@
+// nk::shell: the shell language. Typed entries for variables and aliases, the text
+// operations that split and recognise command lines, the builtins, the containers the
+// terminal thread keeps, and file-name completion. No terminal, no threads.
+//
+// Texts: the typed line and found names are wide (UTF-32, so nothing the user types is
+// lost); everything that runs, splits or names files is 8-bit (Latin-1) text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nk::shell {
+
+using Wide_String = std::u32string;
+
+// Every character above U+00FF becomes a blank.
+std::string Narrow(std::u32string_view text);
+// Each byte becomes the character of the same code.
+Wide_String Widen(std::string_view text);
+
+// ---- Typed values -------------------------------------------------------------------
+
+enum class Value_Type : std::uint8_t { NIL, BOO, INT, FLT, STR };
+
+struct All_Types {
+  bool Boolean_Value = false;
+  std::int32_t Integer_Value = 0;
+  float Float_Value = 0.0F;
+  std::optional<std::string> String_Value;
+};
+
+// One alias or variable.
+struct Attribut_Record : All_Types {
+  std::string Name;
+  Value_Type Value_Kind = Value_Type::NIL;
+};
+
+// The entry named `name` holding `value` typed by the type rule. Never fails.
+Attribut_Record Create(std::string_view name, std::string_view value);
+std::string Entry_Name(const Attribut_Record& entry);
+std::string Image(const Attribut_Record& entry);
+
+// ---- Containers ---------------------------------------------------------------------
+
+// Bounded list of lines; appending to a full set drops the oldest line.
+class Wide_String_Set {
+ public:
+  explicit Wide_String_Set(std::size_t size);
+  // Stores a copy at the end; returns its 1-based index (the new Count).
+  std::size_t Append(std::u32string_view item);
+  void Clear();
+  std::size_t Size() const { return size_; }
+  std::size_t Count() const { return items_.size(); }
+  // 1-based, 1 <= index <= Count().
+  const Wide_String& Item(std::size_t index) const;
+
+ private:
+  std::size_t size_;
+  std::deque<Wide_String> items_;
+};
+
+// Fixed-capacity table of entries, in definition order, without gaps.
+class Attribut_Table {
+ public:
+  explicit Attribut_Table(std::size_t size);
+  std::size_t Size() const { return size_; }
+  std::size_t Count() const { return items_.size(); }
+  // False (and nothing stored) when the table is full.
+  bool Add(Attribut_Record entry);
+  // Removes the first entry named exactly `name`; false when there is none.
+  bool Remove_First(std::string_view name);
+  std::span<const Attribut_Record> Entries() const { return items_; }
+
+ private:
+  std::size_t size_;
+  std::vector<Attribut_Record> items_;
+};
+
+enum class Result_Kind : std::uint8_t { FILE, SEARCH, SPAWN };
+
+using Wide_String_Array = std::vector<Wide_String>;
+
+struct Result_Record {
+  explicit Result_Record(Result_Kind kind) : Kind(kind) {}
+  virtual ~Result_Record() = default;
+  Result_Record(const Result_Record&) = default;
+  Result_Record& operator=(const Result_Record&) = delete;
+
+  const Result_Kind Kind;
+  // Search results: element 1 is always the empty text, matches follow in the order found.
+  std::unique_ptr<Wide_String_Array> Found_Names;
+  std::int32_t Tag = 0;    // carried, never read
+  bool Marked = false;     // carried, never read
+};
+
+struct File_Result_Record : Result_Record {
+  File_Result_Record() : Result_Record(Result_Kind::FILE) {}
+};
+
+struct Search_Result_Record : Result_Record {
+  Search_Result_Record() : Result_Record(Result_Kind::SEARCH) {}
+  std::shared_ptr<std::string> Pattern_Text = std::make_shared<std::string>();
+  std::shared_ptr<std::string> Directory_Text;
+  std::shared_ptr<std::string> Last_Name;
+};
+
+struct Spawn_Result_Record : Result_Record {
+  Spawn_Result_Record() : Result_Record(Result_Kind::SPAWN) {}
+  std::int32_t Process_Id = 0;
+  Wide_String Command;
+  std::shared_ptr<Wide_String_Array> Arguments;
+  Wide_String Output;
+  bool Finished = false;
+  std::int32_t Exit_Code = 0;
+  bool Failed = false;
+};
+
+// A Spawn_Result_Record whose Found_Names holds just the empty text.
+std::unique_ptr<Spawn_Result_Record> New_Spawn_Result();
+
+// ---- Text operations ----------------------------------------------------------------
+
+enum class Builtin_Command : std::uint8_t { NONE, ALIAS, UNALIAS, CD, SET, UNSET, PUT, PUT_LINE };
+
+Builtin_Command Recognize_Builtin(std::string_view line);
+std::string Command_Name(std::string_view line);
+std::vector<std::string> Split_Words(std::string_view line);
+
+struct Assignment {
+  std::string Name;
+  std::string Value;
+};
+std::optional<Assignment> Split_Assignment(std::string_view line);
+std::string Remove_Quotes(std::string_view text);
+std::string Strip_Dot_Slash(std::string_view name);
+
+// ---- Builtins -----------------------------------------------------------------------
+
+// alias / set: define, or list the table on `out` when alone. Silent on bad input.
+void Define(std::string_view line, Attribut_Table& table, std::ostream& out);
+// unalias / unset: remove the first entry of that name. Silent.
+void Undefine(std::string_view line, Attribut_Table& table);
+
+// A change of directory that failed; the caller reports "Directory not found".
+class Directory_Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// cd: returns the new Old_Pwd; writes "no old_pwd." on `out` for `cd -` without one.
+std::string Change_Directory(std::string_view line, const std::string& old_pwd,
+                             std::ostream& out);
+// The images of every variable named exactly `name`, no separator, no line end.
+void Put_Value(std::string_view name, const Attribut_Table& table, std::ostream& out);
+void Put_Value_Line(std::string_view name, const Attribut_Table& table, std::ostream& out);
+
+// ---- Completion ---------------------------------------------------------------------
+
+// Any failure of a completion: an ill-formed pattern, a directory that cannot be read.
+class Completion_Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct Completion_Answer {
+  std::optional<Wide_String> New_Line;  // present when exactly one entry matched
+  std::unique_ptr<Spawn_Result_Record> Result;
+};
+
+// Completes the last word of `line` (at least one character). Throws Completion_Error.
+Completion_Answer Complete_Last_Word(std::string_view line);
+// Appends every path under `directory` (components are patterns) matching `pattern`.
+// Throws Completion_Error; on error the caller must discard `result`.
+void Search_Directory(std::string_view directory, std::string_view pattern,
+                      Result_Record& result);
+
+}  // namespace nk::shell
