@@ -1,20 +1,68 @@
-// Placeholder entry point until the interactive front end lands.
+// nelk: start-up, the key loop and the one way out.
 #include <cstdlib>
+#include <exception>
 #include <iostream>
+#include <optional>
 
+#include "main/key_decoder.hpp"
 #include "main/nelk.hpp"
 #include "main/startup_options.hpp"
+#include "main/terminal_thread.hpp"
+#include "main/tty.hpp"
+#include "main/utf8.hpp"
+#include "shared/nk-shared.hpp"
 
-int main(int argc, char** argv) {
-  nk::main::Terminal terminal;
-  if (const char* term = std::getenv("TERM")) {
-    terminal.Kind = nk::main::To_Terminal_Kind(term).value_or(nk::main::Terminal_Kind::NONE);
-  }
-  const auto outcome = nk::main::Run_Startup_Options(argc, argv, terminal);
+namespace {
+
+using namespace nk::main;
+
+// TERM, the start-up options and the greeting; false when the options ended the run.
+// Nothing draws before the key loop's first request, so Terminal.Kind is set unshared.
+bool Start_Up(int argc, char** argv, Terminal& terminal, int& status) {
+  const char* term = std::getenv("TERM");
+  terminal.Kind = To_Terminal_Kind(term != nullptr ? term : "").value_or(Terminal_Kind::NONE);
+  terminal.Old_Pwd.clear();
+  const Startup_Outcome outcome = Run_Startup_Options(argc, argv, terminal);
   if (!outcome.Go_On) {
-    return outcome.Exit_Status;
+    status = outcome.Exit_Status;
+    return false;
   }
   const char* user = std::getenv("USER");
-  std::cout << "Greetings " << (user ? user : "") << "!\n";
-  return 0;
+  std::cout << "Greetings " << (user != nullptr ? user : "") << "!\n" << std::flush;
+  return true;
+}
+
+// Reads keys in raw mode until Escape twice or the end of input.
+void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
+  tty::Raw_Mode raw;
+  Utf8_Reader reader([] { return tty::Read_Byte(); });
+  Run_Key_Loop(
+      kind, [&reader] { return reader.Next(); },
+      [&thread](const Terminal_Request& request) { thread.Send(request); });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tty::Install();
+  nk::shared::Pin_Total_Directory();
+  Terminal terminal;
+  Terminal_Thread thread(terminal);
+  thread.Start();
+  int status = 0;
+  try {
+    if (Start_Up(argc, argv, terminal, status)) {
+      Key_Loop(terminal.Kind, thread);
+    }
+  } catch (const std::exception& error) {
+    // Still through Quit: the other threads must end before the program does.
+    std::cout << "Error: " << error.what() << std::endl;
+    status = EXIT_FAILURE;
+  }
+  thread.Send({Request_Kind::Quit});  // refused harmlessly when the key loop sent it
+  thread.Join();
+  if (const int signal = tty::Termination_Signal(); signal != 0) {
+    return 128 + signal;
+  }
+  return status;
 }

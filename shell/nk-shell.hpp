@@ -44,7 +44,8 @@ struct Attribut_Record : All_Types {
   Value_Type Value_Kind = Value_Type::NIL;
 };
 
-// The entry named `name` holding `value` typed by the type rule. Never fails.
+// The entry named `name` holding `value` typed by the type rule. Never fails. A number
+// beyond the float range is an infinity of its sign (image " +Inf" / "-Inf").
 Attribut_Record Create(std::string_view name, std::string_view value);
 std::string Entry_Name(const Attribut_Record& entry);
 std::string Image(const Attribut_Record& entry);
@@ -54,13 +55,14 @@ std::string Image(const Attribut_Record& entry);
 // Bounded list of lines; appending to a full set drops the oldest line.
 class Wide_String_Set {
  public:
+  // Throws std::invalid_argument when `size` is 0 or above 132072.
   explicit Wide_String_Set(std::size_t size);
   // Stores a copy at the end; returns its 1-based index (the new Count).
   std::size_t Append(std::u32string_view item);
   void Clear();
   std::size_t Size() const { return size_; }
   std::size_t Count() const { return items_.size(); }
-  // 1-based, 1 <= index <= Count().
+  // 1-based, 1 <= index <= Count(); throws std::out_of_range otherwise.
   const Wide_String& Item(std::size_t index) const;
 
  private:
@@ -176,10 +178,12 @@ struct Completion_Answer {
   std::unique_ptr<Spawn_Result_Record> Result;
 };
 
-// Completes the last word of `line` (at least one character). Throws Completion_Error.
+// Completes the last word of `line`; a line of blanks has no word and finds nothing.
+// The working directory (for a word without "/") is taken literally, never as a pattern.
+// Throws Completion_Error (ill-formed word, unreadable directory, no working directory).
 Completion_Answer Complete_Last_Word(std::string_view line);
 // Appends every path under `directory` (components are patterns) matching `pattern`.
-// Throws Completion_Error; on error the caller must discard `result`.
+// Throws Completion_Error, leaving `result` as it was.
 void Search_Directory(std::string_view directory, std::string_view pattern,
                       Result_Record& result);
 

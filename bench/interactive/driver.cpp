@@ -1,0 +1,231 @@
+// Interactive cost of a shell behind a pseudo-terminal: keystroke-to-echo latency, idle
+// CPU of the shell's own threads, wake-ups and peak memory while idle, and the cost of
+// one run of the prompt's sample command. Prints one Markdown table row.
+//
+//   driver NAME SAMPLE_ROUNDS -- PROGRAM [ARGS...]
+//
+// The shell runs with HOME set to a fresh directory whose bin/cpu prints 1.0, TERM=xterm
+// and PS1='$ '. Keys are lower-case letters typed 40 ms apart; the echo of a key is the
+// first output after the write that contains that letter.
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto Key_Gap = std::chrono::milliseconds(40);
+constexpr auto Idle_Span = std::chrono::seconds(10);
+constexpr int Rounds_Of_Keys = 4;
+
+struct Shell {
+  pid_t Pid = -1;
+  int Master = -1;
+};
+
+// Reads what arrives within `wait` into `into`; true when something came.
+bool Read_For(int fd, std::string& into, std::chrono::milliseconds wait) {
+  pollfd p{fd, POLLIN, 0};
+  if (::poll(&p, 1, static_cast<int>(wait.count())) <= 0) {
+    return false;
+  }
+  char buffer[4096];
+  const ssize_t n = ::read(fd, buffer, sizeof buffer);
+  if (n <= 0) {
+    return false;
+  }
+  into.append(buffer, static_cast<std::size_t>(n));
+  return true;
+}
+
+// Reads until nothing has come for `quiet`.
+void Settle(int fd, std::chrono::milliseconds quiet) {
+  std::string ignored;
+  while (Read_For(fd, ignored, quiet)) {
+  }
+}
+
+Shell Start(const std::vector<std::string>& command, const std::string& home) {
+  std::vector<char*> argv;
+  for (const std::string& word : command) {
+    argv.push_back(const_cast<char*>(word.c_str()));
+  }
+  argv.push_back(nullptr);
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = 200;
+  Shell shell;
+  shell.Pid = ::forkpty(&shell.Master, nullptr, nullptr, &size);
+  if (shell.Pid == 0) {
+    ::chdir(home.c_str());
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("TERM", "xterm", 1);
+    ::setenv("PS1", "$ ", 1);
+    ::setenv("USER", "bench", 1);
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return shell;
+}
+
+std::vector<pid_t> Threads_Of(pid_t pid) {
+  std::vector<pid_t> threads;
+  const std::string dir = "/proc/" + std::to_string(pid) + "/task";
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    threads.push_back(std::stoi(entry.path().filename()));
+  }
+  return threads;
+}
+
+// CPU time (ns) and voluntary context switches of the process's own threads; the
+// sampler processes it starts are other processes and are not counted.
+struct Usage {
+  double Cpu_Ns = 0;
+  long Wakeups = 0;
+};
+
+Usage Own_Usage(pid_t pid) {
+  Usage usage;
+  for (const pid_t tid : Threads_Of(pid)) {
+    const std::string base = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid);
+    std::ifstream schedstat(base + "/schedstat");
+    double ns = 0;
+    if (schedstat >> ns) {
+      usage.Cpu_Ns += ns;
+    }
+    std::ifstream status(base + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+        usage.Wakeups += std::stol(line.substr(line.find(':') + 1));
+      }
+    }
+  }
+  return usage;
+}
+
+long Peak_Rss_Kb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) {
+      return std::stol(line.substr(6));
+    }
+  }
+  return -1;
+}
+
+// Milliseconds from writing each key to the first output that shows it.
+std::vector<double> Echo_Latencies(const Shell& shell) {
+  std::vector<double> samples;
+  for (int round = 0; round < Rounds_Of_Keys; ++round) {
+    for (char key = 'a'; key <= 'z'; ++key) {
+      Settle(shell.Master, std::chrono::milliseconds(1));
+      std::this_thread::sleep_for(Key_Gap);
+      std::string seen;
+      const auto start = Clock::now();
+      ::write(shell.Master, &key, 1);
+      while (seen.find(key) == std::string::npos) {
+        if (!Read_For(shell.Master, seen, std::chrono::milliseconds(2000))) {
+          break;
+        }
+      }
+      const std::chrono::duration<double, std::milli> took = Clock::now() - start;
+      if (seen.find(key) != std::string::npos) {
+        samples.push_back(took.count());
+      }
+    }
+    const std::string erase(26, '\x7f');
+    ::write(shell.Master, erase.data(), erase.size());
+    Settle(shell.Master, std::chrono::milliseconds(200));
+  }
+  return samples;
+}
+
+// The value below which `share` of the samples lie.
+double Percentile(std::vector<double> values, double share) {
+  if (values.empty()) {
+    return -1;
+  }
+  std::sort(values.begin(), values.end());
+  return values[static_cast<std::size_t>(share * static_cast<double>(values.size() - 1))];
+}
+
+// Mean milliseconds of one system() of the prompt's sample command.
+double Sample_Round_Ms(const std::string& home, int rounds) {
+  const std::string command =
+      "sh -c \"" + home + "/bin/cpu > " + home + "/.cpu_usage.txt\"";
+  const auto start = Clock::now();
+  for (int i = 0; i < rounds; ++i) {
+    if (std::system(command.c_str()) != 0) {
+      return -1;
+    }
+  }
+  const std::chrono::duration<double, std::milli> took = Clock::now() - start;
+  return took.count() / rounds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5 || std::string(argv[3]) != "--") {
+    std::fprintf(stderr, "usage: driver NAME SAMPLE_ROUNDS -- PROGRAM [ARGS...]\n");
+    return 2;
+  }
+  const std::string name = argv[1];
+  const int sample_rounds = std::atoi(argv[2]);
+  const std::vector<std::string> command(argv + 4, argv + argc);
+
+  char pattern[] = "/tmp/nk-bench-XXXXXX";
+  const std::string home = ::mkdtemp(pattern);
+  std::filesystem::create_directories(home + "/bin");
+  std::ofstream(home + "/bin/cpu") << "#!/bin/sh\necho 1.0\n";
+  ::chmod((home + "/bin/cpu").c_str(), 0755);
+
+  const double sample_ms = Sample_Round_Ms(home, sample_rounds);
+
+  const Shell shell = Start(command, home);
+  Settle(shell.Master, std::chrono::milliseconds(700));
+
+  // Idle first, untouched by typing.
+  const Usage before = Own_Usage(shell.Pid);
+  const auto idle_start = Clock::now();
+  const auto idle_end = idle_start + Idle_Span;
+  while (Clock::now() < idle_end) {
+    Settle(shell.Master, std::chrono::milliseconds(100));
+  }
+  const Usage after = Own_Usage(shell.Pid);
+  const std::chrono::duration<double> idle_seconds = Clock::now() - idle_start;
+
+  const std::vector<double> latencies = Echo_Latencies(shell);
+  const long peak_kb = Peak_Rss_Kb(shell.Pid);
+
+  ::kill(shell.Pid, SIGKILL);
+  ::waitpid(shell.Pid, nullptr, 0);
+  std::filesystem::remove_all(home);
+
+  const double cpu_percent = 100.0 * (after.Cpu_Ns - before.Cpu_Ns) / 1e9 / idle_seconds.count();
+  const double wakeups_per_s =
+      static_cast<double>(after.Wakeups - before.Wakeups) / idle_seconds.count();
+  std::printf("| %s | %.3f | %.3f | %zu | %.4f | %.1f | %ld | %.3f |\n", name.c_str(),
+              Percentile(latencies, 0.5), Percentile(latencies, 0.9),
+              latencies.size(), cpu_percent, wakeups_per_s, peak_kb, sample_ms);
+  return 0;
+}

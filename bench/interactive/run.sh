@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Interactive benchmark: nelk next to bash and dash, in the same run. Builds a Release
+# nelk and the driver, then prints a Markdown table (see README.md for the columns).
+#   bench/interactive/run.sh [SAMPLE_ROUNDS]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+build="$top/build/bench-interactive"
+rounds=${1:-200}
+
+# g++ 12 at -O2 reports a bogus -Wrestrict inside std::string (GCC bug 105329).
+log="$build.log"
+mkdir -p "$top/build"
+if ! { cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DNK_TESTS=OFF \
+         -DCMAKE_CXX_FLAGS="-Wno-error=restrict" &&
+       cmake --build "$build" -j2 --target nelk; } >"$log" 2>&1; then
+  cat "$log" >&2
+  exit 1
+fi
+g++ -std=c++20 -O2 -Wall -Wextra -o "$build/interactive-driver" "$top/bench/interactive/driver.cpp" -lutil
+
+echo "| shell | echo median ms | echo p90 ms | keys | idle CPU % of one core | wake-ups/s | peak RSS KiB | sampler round ms |"
+echo "|---|---|---|---|---|---|---|---|"
+"$build/interactive-driver" nelk "$rounds" -- "$build/main/nelk"
+if command -v bash >/dev/null; then
+  "$build/interactive-driver" "bash --norc -i" "$rounds" -- bash --norc -i
+fi
+if command -v dash >/dev/null; then
+  "$build/interactive-driver" "dash -i" "$rounds" -- dash -i
+fi

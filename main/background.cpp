@@ -1,0 +1,234 @@
+#include "main/background.hpp"
+
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <exception>
+#include <fstream>
+
+#include "main/output.hpp"
+#include "main/semaphore_guard.hpp"
+#include "shared/nk-shared.hpp"
+
+namespace nk::main {
+
+std::thread Start_Named_Thread(const char* name, std::function<void(std::latch&)> body) {
+  std::latch started(1);
+  std::thread thread([name, &started, body = std::move(body)] {
+    ::pthread_setname_np(::pthread_self(), name);
+    body(started);
+  });
+  started.wait();
+  return thread;
+}
+
+// ---- cpu_process ----------------------------------------------------------------------
+
+Cpu_Process::~Cpu_Process() {
+  Stop();
+  Join();
+}
+
+void Cpu_Process::Start() {
+  thread_ = Start_Named_Thread("cpu_process", [this](std::latch& started) { Serve(started); });
+}
+
+void Cpu_Process::Sample() {
+  inbox_.Call(Request{Op::SAMPLE, {}}, Waits::BODY);
+}
+
+std::optional<std::string> Cpu_Process::Get_Usage() {
+  Request request{Op::GET_USAGE, {}};
+  if (!inbox_.Call(request, Waits::BODY)) {
+    return std::nullopt;
+  }
+  return request.Usage;
+}
+
+void Cpu_Process::Stop() {
+  if (!thread_.joinable()) {
+    inbox_.Close();  // never started: nobody would ever accept
+    return;
+  }
+  inbox_.Call(Request{Op::STOP, {}}, Waits::ACCEPT);
+}
+
+void Cpu_Process::Join() {
+  if (thread_.joinable()) {
+    thread_.join();
+  }
+}
+
+void Cpu_Process::Serve(std::latch& started) {
+  const char* home = std::getenv("HOME");
+  home_ = home != nullptr ? home : "";  // unset: both paths start at the root
+  command_ = Sample_Command(home_);
+  started.count_down();
+  while (auto accepted = inbox_.Accept()) {
+    Request& request = accepted->Get();
+    switch (request.Kind) {
+      case Op::SAMPLE:
+        Take_Sample();
+        break;
+      case Op::GET_USAGE:
+        request.Usage = usage_;
+        break;
+      case Op::STOP:
+        inbox_.Close();
+        return;
+    }
+  }
+}
+
+void Cpu_Process::Take_Sample() {
+  Semaphore_Guard hold(directory_lock_);
+  // The status is of no use: a sampler that failed leaves no line, and no line keeps the
+  // last figure.
+  (void)std::system(command_.c_str());
+  const std::string file = Sample_File(home_);
+  struct stat status {};
+  if (::stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    return;
+  }
+  {
+    std::ifstream in(file);
+    std::string line;
+    if (std::getline(in, line)) {
+      usage_ = Usage_Field(line);
+    }
+  }
+  ::unlink(file.c_str());
+}
+
+// ---- screen ---------------------------------------------------------------------------
+
+Screen::~Screen() {
+  Stop();
+  Join();
+}
+
+void Screen::Start() {
+  thread_ = Start_Named_Thread("screen", [this](std::latch& started) { Serve(started); });
+}
+
+void Screen::Refresh() {
+  inbox_.Call(Op::REFRESH, Waits::BODY);
+}
+
+void Screen::Stop() {
+  if (!thread_.joinable()) {
+    inbox_.Close();
+    return;
+  }
+  inbox_.Call(Op::STOP, Waits::ACCEPT);
+}
+
+void Screen::Join() {
+  if (thread_.joinable()) {
+    thread_.join();
+  }
+}
+
+void Screen::Serve(std::latch& started) {
+  started.count_down();
+  while (auto accepted = inbox_.Accept()) {
+    if (accepted->Get() == Op::STOP) {
+      inbox_.Close();
+      return;
+    }
+    try {
+      Draw();
+    } catch (const std::exception& error) {
+      // A redraw that failed must not end the thread that every key waits for.
+      Write_Whole(output_fd_, std::string("\nScreen error: ") + error.what() + "\n");
+    }
+  }
+}
+
+std::string Screen::Total_Image() const {
+  try {
+    return shared::Image(shared::Read_Total_Sum());
+  } catch (const shared::File_Error&) {
+    // A damaged total file must not take the prompt down with it.
+    return Unknown_Total(state_.Total_Width);
+  }
+}
+
+void Screen::Draw() {
+  Semaphore_Guard hold(state_.Line_Lock);
+  prompt_.clear();
+  cpu_.Sample();
+  if (auto usage = cpu_.Get_Usage()) {
+    usage_ = std::move(*usage);
+  }
+  prompt_ = Build_Prompt(state_.Term.Kind, usage_, Utc_Time(std::time(nullptr)), Total_Image());
+  const std::size_t blanks = state_.Previous_Length + state_.Total_Width + 6;
+  Write_Whole(output_fd_, Build_Frame(prompt_, blanks, state_.Line));
+  state_.Total_Width = Total_Image().size();
+  state_.Previous_Length = 0;
+}
+
+// ---- deamon ---------------------------------------------------------------------------
+
+Deamon::~Deamon() {
+  Stop();
+  Join();
+}
+
+void Deamon::Start() {
+  thread_ = Start_Named_Thread("deamon", [this](std::latch& started) { Serve(started); });
+}
+
+void Deamon::Stop() {
+  if (!thread_.joinable()) {
+    inbox_.Close();
+    return;
+  }
+  inbox_.Call(Op::STOP, Waits::ACCEPT);
+}
+
+void Deamon::Pause() {
+  inbox_.Call(Op::PAUSE, Waits::ACCEPT);
+}
+
+void Deamon::Resume() {
+  inbox_.Call(Op::RESUME, Waits::ACCEPT);
+}
+
+void Deamon::Join() {
+  if (thread_.joinable()) {
+    thread_.join();
+  }
+}
+
+void Deamon::Serve(std::latch& started) {
+  started.count_down();
+  bool running = !start_paused_;
+  for (;;) {
+    auto accepted = running ? inbox_.Accept_For(period_) : inbox_.Accept();
+    if (!accepted) {
+      if (inbox_.Is_Closed()) {
+        return;
+      }
+      redraw_();  // a whole period without a request
+      continue;
+    }
+    switch (accepted->Get()) {
+      case Op::STOP:
+        inbox_.Close();
+        return;
+      case Op::PAUSE:
+        running = false;
+        break;
+      case Op::RESUME:
+        running = true;
+        break;
+    }
+  }
+}
+
+}  // namespace nk::main

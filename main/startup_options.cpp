@@ -1,0 +1,156 @@
+// The start-up options: help, version, the forced terminal kind, and the one-shot
+// actions on the persistent total. The first of -h, -v, -i, -a, -r, -t that is set decides
+// the run; a valid -N only sets the terminal kind and lets the testing go on.
+//
+// Exit status when the run ends here: 0 after a one-shot action; 2 for a usage error (a
+// bad switch, a missing value, a malformed configuration file, an unknown terminal kind,
+// a value that is not a number or a total out of range); 1 when a file cannot be used.
+// Every failure ends the run: going on to the key loop would hide it.
+#include "main/startup_options.hpp"
+
+#include <algorithm>
+#include <iostream>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "options/nk-interfaces.hpp"
+#include "options/nk-versions-version_io.hpp"
+#include "shared/nk-shared.hpp"
+
+namespace nk::main {
+namespace {
+
+using interfaces::Interface_Record;
+using parameters::Option_Kind;
+
+constexpr int Usage_Status = 2;
+constexpr int File_Status = 1;
+
+constexpr Startup_Outcome Ends(int status) {
+  return {false, status};
+}
+
+std::string Switch_Of(Option_Kind option) {
+  return std::string("-") + parameters::Describe(option)->Switch;
+}
+
+// The option's value as 8-bit text; nullopt when it holds a character above U+00FF, which
+// narrowing would turn into a blank and so let "€5" pass for 5 or "€xterm" for xterm.
+std::optional<std::string> Value_Text(const parameters::Parameter_Record& record) {
+  const auto value = record.Value.value_or(U"");
+  if (std::ranges::any_of(value, [](char32_t c) { return c > 0xFF; })) {
+    return std::nullopt;
+  }
+  return options::Narrow(value);
+}
+
+std::string Shown_Value(const parameters::Parameter_Record& record) {
+  return options::Encode_Utf8(record.Value.value_or(U""));
+}
+
+// Runs the total action of `option` (INITIALIZE, ADD, REMOVE or TOTAL).
+Startup_Outcome Total_Action(Option_Kind option, const parameters::Parameter_Record& record) {
+  const auto name = Switch_Of(option);
+  try {
+    if (option == Option_Kind::TOTAL) {
+      std::cout << shared::Image(shared::Read_Total_Sum()) << '\n';
+      return Ends(0);
+    }
+    shared::Hundredths value = 0;
+    try {
+      const auto text = Value_Text(record);
+      if (!text) {
+        throw shared::Conversion_Error("not Latin-1");
+      }
+      value = shared::To_Hundredths(*text);
+    } catch (const shared::Conversion_Error&) {
+      std::cout << name << ": not a number from -999999.99 to 999999.99: " << Shown_Value(record)
+                << '\n';
+      return Ends(Usage_Status);
+    }
+    if (option == Option_Kind::INITIALIZE) {
+      shared::Write_Total_Sum(value);
+    } else if (option == Option_Kind::ADD) {
+      shared::Add_To_Total_Sum(value);
+    } else {
+      // The negation of the smallest count does not fit; its sum is out of range anyway.
+      if (value == std::numeric_limits<shared::Hundredths>::min()) {
+        throw shared::Range_Error("out of range");
+      }
+      shared::Add_To_Total_Sum(-value);
+    }
+    return Ends(0);
+  } catch (const shared::Range_Error&) {
+    if (option == Option_Kind::INITIALIZE) {
+      std::cout << name << ": not a number from -999999.99 to 999999.99: " << Shown_Value(record)
+                << '\n';
+    } else {
+      std::cout << name << ": the new total would not be from -999999.99 to 999999.99: "
+                << Shown_Value(record) << '\n';
+    }
+    return Ends(Usage_Status);
+  } catch (const shared::File_Error& error) {
+    std::cout << error.what() << '\n';
+    return Ends(File_Status);
+  }
+}
+
+Startup_Outcome Decide(const Interface_Record& main_interface, Terminal& terminal) {
+  const auto help = main_interface.Get_Parameter(Option_Kind::HELP);
+  const auto version = main_interface.Get_Parameter(Option_Kind::VERSION);
+  const auto term_name = main_interface.Get_Parameter(Option_Kind::TERM_NAME);
+  if (help.Set) {
+    main_interface.Put_Help(std::cout);
+    return Ends(0);
+  }
+  if (version.Set) {
+    std::cout << versions::Version_Image(versions::Version, '.') << '\n';
+    return Ends(0);
+  }
+  if (term_name.Set) {
+    const auto text = Value_Text(term_name);
+    const auto kind = text ? To_Terminal_Kind(*text) : std::nullopt;
+    if (!kind) {
+      std::cout << "Uncknow terminal name : " << Shown_Value(term_name) << '\n';
+      return Ends(Usage_Status);
+    }
+    terminal.Kind = *kind;
+  }
+  for (const auto option :
+       {Option_Kind::INITIALIZE, Option_Kind::ADD, Option_Kind::REMOVE, Option_Kind::TOTAL}) {
+    const auto record = main_interface.Get_Parameter(option);
+    if (record.Set) {
+      return Total_Action(option, record);
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+Startup_Outcome Run_Startup_Options(int argc, char** argv, Terminal& terminal) {
+  const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  Interface_Record main_interface;
+  Startup_Outcome outcome;
+  try {
+    main_interface.Initialize(arguments, std::cout);
+    outcome = Decide(main_interface, terminal);
+  } catch (const options::File_Open_Error&) {
+    outcome = Ends(File_Status);
+  } catch (const options::Invalid_Switch&) {
+    outcome = Ends(Usage_Status);
+  } catch (const errors::Spec_Error&) {
+    outcome = Ends(Usage_Status);
+  } catch (const options::Configuration_Error&) {
+    outcome = Ends(Usage_Status);
+  } catch (const options::Text_Conversion_Error&) {
+    outcome = Ends(Usage_Status);
+  }
+  // What follows may write to the descriptor directly; nothing of ours may trail it.
+  std::cout.flush();
+  return outcome;
+}
+
+}  // namespace nk::main

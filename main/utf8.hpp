@@ -1,0 +1,36 @@
+// UTF-8 on the terminal: bytes from the keyboard into characters, the line into bytes
+// for the screen. Characters beyond U+FFFF are kept whole both ways.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace nk::main {
+
+// The next byte of input, or nullopt at its end.
+using Byte_Source = std::function<std::optional<unsigned char>()>;
+
+// Reads characters from a byte source. Ill-formed input (stray continuation bytes,
+// overlong forms, surrogates, values beyond U+10FFFF, cut sequences) is skipped, and a
+// byte that cuts a sequence short is decoded afresh, so no good character is lost.
+class Utf8_Reader {
+ public:
+  explicit Utf8_Reader(Byte_Source source) : source_(std::move(source)) {}
+
+  // The next well-formed character; nullopt only at the end of input.
+  std::optional<char32_t> Next();
+
+ private:
+  std::optional<unsigned char> Take();
+
+  Byte_Source source_;
+  std::optional<unsigned char> held_;  // read too far; the start of the next character
+};
+
+// The UTF-8 bytes of `text`; a value that is no character (a surrogate, beyond
+// U+10FFFF) becomes U+FFFD.
+std::string Encode_Utf8(std::u32string_view text);
+
+}  // namespace nk::main

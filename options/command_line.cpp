@@ -1,0 +1,62 @@
+// The switch scanner of the command line.
+#include <string>
+
+#include "options/nk-options.hpp"
+
+namespace nk::options {
+namespace {
+
+// The character starting at `at`, with its UTF-8 continuation bytes, so that an unknown
+// non-ASCII letter is named whole rather than as a broken byte.
+std::string_view Character_At(std::string_view argument, std::size_t at) {
+  std::size_t end = at + 1;
+  while (end < argument.size() && (static_cast<unsigned char>(argument[end]) & 0xC0) == 0x80) {
+    ++end;
+  }
+  return argument.substr(at, end - at);
+}
+
+[[noreturn]] void Invalid(std::string_view switch_text, std::ostream& out) {
+  out << "Invalid Switch " << switch_text << '\n';
+  throw Invalid_Switch("invalid switch " + std::string(switch_text));
+}
+
+}  // namespace
+
+Option_Array Parse_Command_Line(std::span<const std::string> arguments, std::ostream& out) {
+  auto options = New_Option_Array();
+  for (std::size_t index = 0; index < arguments.size(); ++index) {
+    const std::string_view argument = arguments[index];
+    if (argument.empty() || argument.front() != '-') {
+      continue;  // no positional arguments: ignored
+    }
+    if (argument.size() == 1 || argument[1] == '-') {
+      Invalid(argument, out);
+    }
+    for (std::size_t at = 1; at < argument.size(); ++at) {
+      const auto* row = parameters::Find_Switch(static_cast<unsigned char>(argument[at]));
+      if (row == nullptr) {
+        Invalid("-" + std::string(Character_At(argument, at)), out);
+      }
+      auto& option = options[parameters::Slot(row->Option)];
+      option.Present = true;
+      if (!row->Has_Value) {
+        continue;
+      }
+      std::string_view value;
+      if (at + 1 < argument.size()) {
+        value = argument.substr(at + 1);
+      } else if (index + 1 < arguments.size()) {
+        value = arguments[++index];
+      } else {
+        out << "No parameter for " << row->Switch << '\n';
+        throw errors::Spec_Error(std::string("no value for -") + row->Switch);
+      }
+      option.Value = Decode_Utf8(value, std::string("value of -") + row->Switch);
+      break;  // the value took the rest of the argument
+    }
+  }
+  return options;
+}
+
+}  // namespace nk::options

@@ -1,0 +1,80 @@
+#include <sys/stat.h>
+
+#include <stdexcept>
+
+#include "options/nk-interfaces.hpp"
+
+namespace nk::interfaces {
+namespace {
+
+using parameters::Slot;
+
+bool Is_Regular_File(const char* name) {
+  struct stat status {};
+  return ::stat(name, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+}  // namespace
+
+void Apply_Options(Parameter_Array& table, const options::Option_Array& options) {
+  for (const auto& row : parameters::Option_Table) {
+    auto& record = *table.at(Slot(row.Option));
+    const auto& option = options[Slot(row.Option)];
+    record.Set = option.Present;
+    if (record.Has_Value && option.Present) {
+      record.Value = option.Value.value();  // a present value option always has one
+    }
+  }
+}
+
+Parameter_Array Load_Configuration(const std::string& name, Parameter_Array& file_parameters) {
+  Parameter_Array table = file_parameters;
+  Apply_Options(table, options::Read_Configuration_File(name));
+  return table;
+}
+
+Interface_Record::Interface_Record()
+    : command_line_parameters_(parameters::New_Parameter_Array()),
+      file_parameters_(parameters::New_Parameter_Array()) {}
+
+void Interface_Record::Initialize(std::span<const std::string> arguments, std::ostream& out) {
+  try {
+    const auto options = options::Parse_Command_Line(arguments, out);
+    const auto& config = options[Slot(Option_Kind::CONFIG_FILENAME)];
+    if (config.Present) {
+      // UTF-8 as typed, so a name with accents names the file the user sees.
+      parameters_ = Load_Configuration(options::Encode_Utf8(*config.Value), file_parameters_);
+    } else if (Is_Regular_File(Default_Configuration_File)) {
+      parameters_ = Load_Configuration(Default_Configuration_File, file_parameters_);
+    } else {
+      parameters_ = command_line_parameters_;
+    }
+    Apply_Options(command_line_parameters_, options);
+    for (const auto& row : parameters::Option_Table) {
+      const auto& given = *command_line_parameters_[Slot(row.Option)];
+      if (given.Set) {
+        *parameters_[Slot(row.Option)] = given;
+      }
+    }
+  } catch (const options::Invalid_Switch&) {
+    out << "Other error in initialization of Main_Interface.\n";
+    throw;
+  } catch (const errors::Spec_Error&) {
+    out << "Other error in initialization of Main_Interface.\n";
+    throw;
+  } catch (const std::runtime_error& error) {
+    // Not printed yet: the file and conversion errors carry their own line.
+    out << error.what() << '\n' << "Other error in initialization of Main_Interface.\n";
+    throw;
+  }
+}
+
+Parameter_Record Interface_Record::Get_Parameter(Option_Kind option) const {
+  const auto& record = parameters_.at(Slot(option));
+  if (!record) {
+    throw std::out_of_range("no parameter record for " + std::string(parameters::Image(option)));
+  }
+  return *record;
+}
+
+}  // namespace nk::interfaces

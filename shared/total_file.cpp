@@ -1,0 +1,248 @@
+// The total file: four bytes, little-endian two's complement count of hundredths.
+//
+// Locking: every access opens its own descriptor (flock belongs to the open file, so
+// threads of one process exclude each other too). Reads hold LOCK_SH, read-modify-writes
+// hold LOCK_EX from the read to the write, and the bytes are written in place (pwrite, then
+// ftruncate to four) so that no reader ever meets a short file during an update.
+// Creation: the file is created with O_EXCL while the directory itself is locked
+// exclusively, and written before that lock is dropped. A reader that finds an empty file
+// may have opened it between its creation and its first write, so it waits for the
+// directory lock and looks again; only then is an empty file corrupt.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "shared/nk-shared.hpp"
+
+namespace nk::shared {
+namespace {
+
+using Bytes = std::array<unsigned char, 4>;
+
+// The directory the file name is resolved against: AT_FDCWD until pinned.
+std::atomic<int> Pinned_Directory{AT_FDCWD};
+// The last value read or written by this process: what a missing file reads as.
+std::atomic<Hundredths> Total_Sum{0};
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int Get() const { return fd_; }
+  bool Valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+[[noreturn]] void Fail(const char* doing) {
+  throw File_Error(std::string(Total_File_Name) + ": " + doing + ": " + std::strerror(errno));
+}
+
+[[noreturn]] void Corrupt(const char* why) {
+  throw File_Error(std::string(Total_File_Name) + ": corrupt total file (" + why + ")");
+}
+
+Descriptor Open_Total(int flags, mode_t mode = 0) {
+  return Descriptor(::openat(Pinned_Directory.load(), Total_File_Name, flags | O_CLOEXEC, mode));
+}
+
+// A descriptor of the directory fit for flock; invalid when it cannot be read, in which
+// case creation goes on unguarded rather than failing.
+Descriptor Open_Directory() {
+  return Descriptor(::openat(Pinned_Directory.load(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+void Lock(int fd, int operation) {
+  while (::flock(fd, operation) != 0) {
+    if (errno != EINTR) {
+      Fail("cannot lock");
+    }
+  }
+}
+
+// Up to four bytes from offset 0; the number read.
+std::size_t Read_Bytes(int fd, Bytes& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const auto n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      Fail("cannot read");
+    }
+    if (n == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+void Write_Bytes(int fd, Hundredths value) {
+  const auto bits = static_cast<std::uint32_t>(value);
+  const Bytes bytes = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
+                       static_cast<unsigned char>(bits >> 16),
+                       static_cast<unsigned char>(bits >> 24)};
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const auto n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      Fail("cannot write");
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) {
+    Fail("cannot write");
+  }
+}
+
+// Takes `operation` on the open total file and returns the stored count, keeping the lock.
+Hundredths Read_Locked(int fd, int operation) {
+  Bytes bytes{};
+  Lock(fd, operation);
+  auto count = Read_Bytes(fd, bytes);
+  if (count == 0) {
+    Lock(fd, LOCK_UN);
+    const auto directory = Open_Directory();
+    if (directory.Valid()) {
+      Lock(directory.Get(), LOCK_SH);  // waits for a creator to finish its first write
+    }
+    Lock(fd, operation);
+    count = Read_Bytes(fd, bytes);
+  }
+  if (count < bytes.size()) {
+    Corrupt("fewer than four bytes");
+  }
+  const auto bits =
+      static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+      (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
+  const auto value = static_cast<Hundredths>(bits);
+  if (value < Total_First || value > Total_Last) {
+    Corrupt("count outside -999999.99 .. 999999.99");
+  }
+  return value;
+}
+
+// Creates the file holding `value`; false when it already exists.
+bool Create_Holding(Hundredths value) {
+  const auto directory = Open_Directory();
+  if (directory.Valid()) {
+    Lock(directory.Get(), LOCK_EX);
+  }
+  const auto file = Open_Total(O_RDWR | O_CREAT | O_EXCL, 0666);
+  if (!file.Valid()) {
+    if (errno == EEXIST) {
+      return false;
+    }
+    Fail("cannot create");
+  }
+  Lock(file.Get(), LOCK_EX);
+  Write_Bytes(file.Get(), value);
+  return true;
+}
+
+Hundredths Checked_Sum(Hundredths total, Hundredths delta) {
+  const std::int64_t sum = std::int64_t{total} + delta;
+  if (sum < Total_First || sum > Total_Last) {
+    throw Range_Error("the new total is not from -999999.99 to 999999.99");
+  }
+  return static_cast<Hundredths>(sum);
+}
+
+}  // namespace
+
+bool Pin_Total_Directory() {
+  const int fd = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  const int old = Pinned_Directory.exchange(fd);
+  if (old >= 0) {
+    ::close(old);
+  }
+  return true;
+}
+
+void Unpin_Total_Directory() {
+  const int old = Pinned_Directory.exchange(AT_FDCWD);
+  if (old >= 0) {
+    ::close(old);
+  }
+}
+
+Hundredths Read_Total_Sum() {
+  const auto file = Open_Total(O_RDONLY);
+  if (!file.Valid()) {
+    if (errno == ENOENT) {
+      return Total_Sum.load();
+    }
+    Fail("cannot open");
+  }
+  const auto value = Read_Locked(file.Get(), LOCK_SH);
+  Total_Sum.store(value);
+  return value;
+}
+
+void Write_Total_Sum(Hundredths value) {
+  if (value < Total_First || value > Total_Last) {
+    throw Range_Error("the total is not from -999999.99 to 999999.99");
+  }
+  for (;;) {
+    const auto file = Open_Total(O_WRONLY);
+    if (file.Valid()) {
+      Lock(file.Get(), LOCK_EX);
+      Write_Bytes(file.Get(), value);
+      break;
+    }
+    if (errno != ENOENT) {
+      Fail("cannot open");
+    }
+    if (Create_Holding(value)) {
+      break;
+    }
+  }
+  Total_Sum.store(value);
+}
+
+Hundredths Add_To_Total_Sum(Hundredths delta) {
+  for (;;) {
+    const auto file = Open_Total(O_RDWR);
+    if (file.Valid()) {
+      const auto total = Read_Locked(file.Get(), LOCK_EX);
+      Total_Sum.store(total);
+      const auto sum = Checked_Sum(total, delta);
+      Write_Bytes(file.Get(), sum);
+      Total_Sum.store(sum);
+      return sum;
+    }
+    if (errno != ENOENT) {
+      Fail("cannot open");
+    }
+    // Checked before anything is created, so a failed first update leaves no empty file.
+    const auto sum = Checked_Sum(Total_Sum.load(), delta);
+    if (Create_Holding(sum)) {
+      Total_Sum.store(sum);
+      return sum;
+    }
+  }
+}
+
+}  // namespace nk::shared

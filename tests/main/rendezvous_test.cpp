@@ -1,0 +1,163 @@
+#include "main/rendezvous.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <semaphore>
+#include <set>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using nk::main::Rendezvous;
+using nk::main::Waits;
+using namespace std::chrono_literals;
+
+struct Job {
+  int In = 0;
+  int Out = 0;
+};
+
+// Long enough never to expire on a loaded machine; it only keeps a broken primitive
+// from hanging the test run.
+constexpr auto Guard = 30s;
+
+TEST(Rendezvous, AcceptOnlyReleasesTheCallerBeforeTheWorkIsDone) {
+  Rendezvous<Job> inbox;
+  std::binary_semaphore caller_back{0};
+  std::atomic<bool> released_in_time = false;
+  std::atomic<int> seen = 0;
+  std::thread server([&] {
+    auto accepted = inbox.Accept();
+    ASSERT_TRUE(accepted.has_value());
+    seen = accepted->Get().In;
+    // The work goes on after acceptance; the caller must already be free.
+    released_in_time = caller_back.try_acquire_for(Guard);
+  });
+  Job job{7, 0};
+  EXPECT_TRUE(inbox.Call(job, Waits::ACCEPT));
+  caller_back.release();
+  server.join();
+  EXPECT_TRUE(released_in_time);
+  EXPECT_EQ(seen, 7);
+}
+
+TEST(Rendezvous, BodyRequestWaitsForTheWorkAndGetsItsResult) {
+  Rendezvous<Job> inbox;
+  std::atomic<bool> body_finished = false;
+  std::thread server([&] {
+    auto accepted = inbox.Accept();
+    ASSERT_TRUE(accepted.has_value());
+    std::this_thread::sleep_for(20ms);  // a slow body: the caller must still wait for it
+    accepted->Get().Out = accepted->Get().In * 2;
+    body_finished = true;
+  });
+  Job job{21, 0};
+  EXPECT_TRUE(inbox.Call(job, Waits::BODY));
+  EXPECT_TRUE(body_finished);
+  EXPECT_EQ(job.Out, 42);
+  server.join();
+}
+
+TEST(Rendezvous, BodyThatThrowsStillReleasesItsCaller) {
+  Rendezvous<Job> inbox;
+  std::thread server([&] {
+    try {
+      auto accepted = inbox.Accept();
+      accepted->Get().Out = 5;
+      throw std::runtime_error("body failed");
+    } catch (const std::runtime_error&) {
+    }
+  });
+  Job job{1, 0};
+  EXPECT_TRUE(inbox.Call(job, Waits::BODY));
+  EXPECT_EQ(job.Out, 5);
+  server.join();
+}
+
+TEST(Rendezvous, TimeOutWithoutRequestAndRequestWithinTimeOut) {
+  Rendezvous<Job> inbox;
+  EXPECT_FALSE(inbox.Accept_For(10ms).has_value());
+
+  std::thread caller([&] { inbox.Call(Job{3, 0}, Waits::ACCEPT); });
+  auto accepted = inbox.Accept_For(Guard);
+  ASSERT_TRUE(accepted.has_value());
+  EXPECT_EQ(accepted->Get().In, 3);
+  caller.join();
+}
+
+TEST(Rendezvous, ManyCallersManyRequestsOneAtATimeNoneLost) {
+  constexpr int Callers = 8;
+  constexpr int Each = 200;
+  Rendezvous<Job> inbox;
+  std::set<int> served;
+  std::thread server([&] {
+    for (int i = 0; i < Callers * Each; ++i) {
+      auto accepted = inbox.Accept();
+      ASSERT_TRUE(accepted.has_value());
+      Job& job = accepted->Get();
+      served.insert(job.In);
+      job.Out = -job.In;
+    }
+  });
+  std::atomic<int> wrong_answers = 0;
+  std::vector<std::thread> callers;
+  for (int c = 0; c < Callers; ++c) {
+    callers.emplace_back([&, c] {
+      for (int i = 0; i < Each; ++i) {
+        Job job{c * Each + i + 1, 0};
+        const Waits waits = i % 2 == 0 ? Waits::BODY : Waits::ACCEPT;
+        if (!inbox.Call(job, waits) || (waits == Waits::BODY && job.Out != -job.In)) {
+          ++wrong_answers;
+        }
+      }
+    });
+  }
+  for (auto& caller : callers) {
+    caller.join();
+  }
+  server.join();
+  EXPECT_EQ(wrong_answers, 0);
+  EXPECT_EQ(served.size(), static_cast<std::size_t>(Callers * Each));
+}
+
+TEST(Rendezvous, CloseTurnsAwayWaitingAndLaterCallers) {
+  Rendezvous<Job> inbox;
+  std::atomic<int> refused = 0;
+  std::vector<std::thread> callers;
+  for (int i = 0; i < 3; ++i) {
+    callers.emplace_back([&] {
+      if (!inbox.Call(Job{1, 0}, Waits::BODY)) {
+        ++refused;
+      }
+    });
+  }
+  inbox.Close();
+  for (auto& caller : callers) {
+    caller.join();
+  }
+  EXPECT_EQ(refused, 3);
+  EXPECT_FALSE(inbox.Call(Job{2, 0}, Waits::ACCEPT));
+  EXPECT_FALSE(inbox.Accept().has_value());
+  EXPECT_FALSE(inbox.Accept_For(1ms).has_value());
+  EXPECT_TRUE(inbox.Is_Closed());
+}
+
+TEST(Rendezvous, BodyUnderWayWhenClosedStillReturnsItsResult) {
+  Rendezvous<Job> inbox;
+  std::thread server([&] {
+    auto accepted = inbox.Accept();
+    ASSERT_TRUE(accepted.has_value());
+    inbox.Close();  // the server ends while serving its last request
+    accepted->Get().Out = 9;
+  });
+  Job job{1, 0};
+  EXPECT_TRUE(inbox.Call(job, Waits::BODY));
+  EXPECT_EQ(job.Out, 9);
+  server.join();
+}
+
+}  // namespace
