@@ -43,7 +43,8 @@ int Run_Program(const std::string& program, const std::vector<std::string>& argu
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
   pid_t child = 0;
-  const int error = posix_spawn(&child, program.c_str(), nullptr, &attributes, argv.data(), environ);
+  const int error =
+      posix_spawn(&child, program.c_str(), nullptr, &attributes, argv.data(), environ);
   posix_spawnattr_destroy(&attributes);
   if (error != 0) {
     return error == EACCES || error == ENOEXEC || error == EISDIR ? Cannot_Run : No_Process;

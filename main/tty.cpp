@@ -5,12 +5,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <mutex>
 
@@ -23,7 +23,9 @@ termios saved_modes{};
 bool have_saved_modes = false;
 int wake_pipe[2] = {-1, -1};
 
-volatile std::sig_atomic_t termination_signal = 0;
+// Atomic rather than sig_atomic_t: the handler may run on any of the threads.
+std::atomic<int> termination_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "must be async-signal-safe");
 // Raw mode is held by the key loop; children are started by another thread, which
 // must know whether to take raw mode back afterwards.
 std::atomic<bool> raw_held{false};
@@ -41,7 +43,7 @@ void Restore_Saved() {
 // SIGTERM, SIGHUP: only notify the key loop, which ends the run through Quit.
 void On_Termination(int signal_number) {
   const int saved_errno = errno;
-  termination_signal = signal_number;
+  termination_signal.store(signal_number);
   const unsigned char byte = static_cast<unsigned char>(signal_number);
   [[maybe_unused]] const auto written = ::write(wake_pipe[1], &byte, 1);
   errno = saved_errno;
@@ -144,7 +146,7 @@ Cooked_Mode::~Cooked_Mode() {
 
 std::optional<unsigned char> Read_Byte() {
   for (;;) {
-    if (termination_signal != 0) {
+    if (termination_signal.load() != 0) {
       return std::nullopt;
     }
     pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};
@@ -177,6 +179,8 @@ std::optional<unsigned char> Read_Byte() {
   }
 }
 
-int Termination_Signal() { return termination_signal; }
+int Termination_Signal() {
+  return termination_signal.load();
+}
 
 }  // namespace nk::main::tty

@@ -22,7 +22,8 @@ class Raw_Mode {
 };
 
 // The start-up modes while alive (a child program runs), raw mode again afterwards when
-// it was held; SIGINT and SIGQUIT are ignored by the shell meanwhile.
+// it was held; SIGINT and SIGQUIT are ignored by the shell meanwhile. One at a time: only
+// the terminal thread starts children.
 class Cooked_Mode {
  public:
   Cooked_Mode();

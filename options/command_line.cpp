@@ -36,7 +36,9 @@ Option_Array Parse_Command_Line(std::span<const std::string> arguments, std::ost
     for (std::size_t at = 1; at < argument.size(); ++at) {
       const auto* row = parameters::Find_Switch(static_cast<unsigned char>(argument[at]));
       if (row == nullptr) {
-        Invalid("-" + std::string(Character_At(argument, at)), out);
+        std::string written = "-";
+        written += Character_At(argument, at);
+        Invalid(written, out);
       }
       auto& option = options[parameters::Slot(row->Option)];
       option.Present = true;

@@ -55,10 +55,12 @@ bool Read_For(int fd, std::string& into, std::chrono::milliseconds wait) {
   return true;
 }
 
-// Reads until nothing has come for `quiet`.
-void Settle(int fd, std::chrono::milliseconds quiet) {
+// Reads until nothing has come for `quiet`, for at most one second: nelk redraws its
+// status line twice a second, so it is never quiet for long.
+void Settle(int fd, std::chrono::milliseconds quiet, std::string* into = nullptr) {
   std::string ignored;
-  while (Read_For(fd, ignored, quiet)) {
+  const auto end = Clock::now() + std::chrono::seconds(1);
+  while (Clock::now() < end && Read_For(fd, into ? *into : ignored, quiet)) {
   }
 }
 
@@ -170,8 +172,7 @@ double Percentile(std::vector<double> values, double share) {
 
 // Mean milliseconds of one system() of the prompt's sample command.
 double Sample_Round_Ms(const std::string& home, int rounds) {
-  const std::string command =
-      "sh -c \"" + home + "/bin/cpu > " + home + "/.cpu_usage.txt\"";
+  const std::string command = "sh -c \"" + home + "/bin/cpu > " + home + "/.cpu_usage.txt\"";
   const auto start = Clock::now();
   for (int i = 0; i < rounds; ++i) {
     if (std::system(command.c_str()) != 0) {
@@ -191,7 +192,11 @@ int main(int argc, char** argv) {
   }
   const std::string name = argv[1];
   const int sample_rounds = std::atoi(argv[2]);
-  const std::vector<std::string> command(argv + 4, argv + argc);
+  std::vector<std::string> command(argv + 4, argv + argc);
+  // The shell starts in its own home directory: a relative program path must not move.
+  if (command[0].find('/') != std::string::npos) {
+    command[0] = std::filesystem::absolute(command[0]).string();
+  }
 
   char pattern[] = "/tmp/nk-bench-XXXXXX";
   const std::string home = ::mkdtemp(pattern);
@@ -202,20 +207,36 @@ int main(int argc, char** argv) {
   const double sample_ms = Sample_Round_Ms(home, sample_rounds);
 
   const Shell shell = Start(command, home);
-  Settle(shell.Master, std::chrono::milliseconds(700));
+  std::string greeting;
+  Settle(shell.Master, std::chrono::milliseconds(700), &greeting);
+  int status = 0;
+  if (::waitpid(shell.Pid, &status, WNOHANG) == shell.Pid) {
+    std::fprintf(stderr, "%s ended at start-up (wait status %d): %s\n", name.c_str(), status,
+                 greeting.c_str());
+    std::filesystem::remove_all(home);
+    return 1;
+  }
 
   // Idle first, untouched by typing.
   const Usage before = Own_Usage(shell.Pid);
   const auto idle_start = Clock::now();
   const auto idle_end = idle_start + Idle_Span;
+  std::string ignored;
   while (Clock::now() < idle_end) {
-    Settle(shell.Master, std::chrono::milliseconds(100));
+    Read_For(shell.Master, ignored, std::chrono::milliseconds(100));
+    ignored.clear();
   }
   const Usage after = Own_Usage(shell.Pid);
   const std::chrono::duration<double> idle_seconds = Clock::now() - idle_start;
 
   const std::vector<double> latencies = Echo_Latencies(shell);
   const long peak_kb = Peak_Rss_Kb(shell.Pid);
+  if (::waitpid(shell.Pid, &status, WNOHANG) == shell.Pid) {
+    std::fprintf(stderr, "%s ended during the measurement (wait status %d)\n", name.c_str(),
+                 status);
+    std::filesystem::remove_all(home);
+    return 1;
+  }
 
   ::kill(shell.Pid, SIGKILL);
   ::waitpid(shell.Pid, nullptr, 0);
@@ -225,7 +246,7 @@ int main(int argc, char** argv) {
   const double wakeups_per_s =
       static_cast<double>(after.Wakeups - before.Wakeups) / idle_seconds.count();
   std::printf("| %s | %.3f | %.3f | %zu | %.4f | %.1f | %ld | %.3f |\n", name.c_str(),
-              Percentile(latencies, 0.5), Percentile(latencies, 0.9),
-              latencies.size(), cpu_percent, wakeups_per_s, peak_kb, sample_ms);
+              Percentile(latencies, 0.5), Percentile(latencies, 0.9), latencies.size(), cpu_percent,
+              wakeups_per_s, peak_kb, sample_ms);
   return 0;
 }

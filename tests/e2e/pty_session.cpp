@@ -82,6 +82,16 @@ Exec_Plan Plan(const Session_Options& options, const Temp_Tree& tree) {
   ::_exit(127);
 }
 
+// dup2 that also works when `fd` already is `target`: the pipe ends are close-on-exec,
+// and with the test's own standard input closed a pipe end can land on 0.
+void Move_To(int fd, int target) {
+  if (fd == target) {
+    ::fcntl(fd, F_SETFD, 0);
+  } else {
+    ::dup2(fd, target);
+  }
+}
+
 int Remaining_Ms(Clock::time_point deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
   return left.count() < 0 ? 0 : static_cast<int>(left.count());
@@ -358,9 +368,9 @@ Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options, std::
   }
   const pid_t pid = ::fork();
   if (pid == 0) {
-    ::dup2(in[0], STDIN_FILENO);
-    ::dup2(out[1], STDOUT_FILENO);
-    ::dup2(out[1], STDERR_FILENO);
+    Move_To(in[0], STDIN_FILENO);
+    Move_To(out[1], STDOUT_FILENO);
+    Move_To(out[1], STDERR_FILENO);
     ::setsid();  // no controlling terminal: nothing can reach the test's own
     Exec_In_Child(plan, work);
   }

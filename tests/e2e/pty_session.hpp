@@ -32,7 +32,8 @@ class Temp_Tree {
   std::string Home() const { return root_ + "/home"; }
   std::string Work() const { return root_ + "/work"; }
   // Creates `relative` under Work() holding `content`; executable when asked.
-  void Write_File(std::string_view relative, std::string_view content, bool executable = false) const;
+  void Write_File(std::string_view relative, std::string_view content,
+                  bool executable = false) const;
   // The bytes of `relative` under Work(); nullopt when it does not exist.
   std::optional<std::string> Read_File(std::string_view relative) const;
 

@@ -188,7 +188,7 @@ TEST_F(Execute, FailuresAreReportedAfterEveryLineUntilASuccess) {
   EXPECT_EQ(state_.Last_Status, 2);
   EXPECT_EQ(Run("set"), "Error: errno =  2");
   EXPECT_EQ(Run("no_such_program_here"), "\nCommand not found\nError: errno =  2");
-  EXPECT_EQ(Run("sh -c 'kill -TERM $$'"), "Error: errno =  143");
+  EXPECT_EQ(Run("kill -TERM $$"), "Error: errno =  143");
   EXPECT_EQ(Run("fail 0"), "");
   EXPECT_EQ(Run("no_such_program_here x"), "\nCommand not found\n");
   EXPECT_EQ(state_.Last_Status, 0);

@@ -56,16 +56,11 @@ TEST_F(PathSearch, FindsTheFirstExecutableRegularFile) {
     std::optional<std::string> Expected;
   };
   const std::vector<Case> cases = {
-      {"only_a", a + ":" + b, a + "/only_a"},
-      {"shared", a + ":" + b + ":" + c, b + "/shared"},
-      {"shared", c + ":" + b, c + "/shared"},
-      {"shared", a + "/:" + c, c + "/shared"},
-      {"dir", b + ":" + c, c + "/dir"},
-      {"missing", a + ":" + b + ":" + c, std::nullopt},
-      {"local", a + "::" + b, "./local"},
-      {"local", a + ":", "./local"},
-      {"local", ":" + a, "./local"},
-      {"local", a, std::nullopt},
+      {"only_a", a + ":" + b, a + "/only_a"}, {"shared", a + ":" + b + ":" + c, b + "/shared"},
+      {"shared", c + ":" + b, c + "/shared"}, {"shared", a + "/:" + c, c + "/shared"},
+      {"dir", b + ":" + c, c + "/dir"},       {"missing", a + ":" + b + ":" + c, std::nullopt},
+      {"local", a + "::" + b, "./local"},     {"local", a + ":", "./local"},
+      {"local", ":" + a, "./local"},          {"local", a, std::nullopt},
       {"", a + "::" + b, std::nullopt},
   };
   for (const Case& c : cases) {

@@ -74,9 +74,8 @@ TEST(Tty, PipedInputIsReadAsItComesToItsEnd) {
     const auto escape = tty::Read_Byte();
     const auto high = tty::Read_Byte();
     const auto end = tty::Read_Byte();
-    return a == 'a' && escape == 0x1b && high == 0xc3 && !end && tty::Termination_Signal() == 0
-               ? 0
-               : 1;
+    return a == 'a' && escape == 0x1b && high == 0xc3 && !end && tty::Termination_Signal() == 0 ? 0
+                                                                                                : 1;
   });
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
