@@ -165,10 +165,13 @@ void Screen::Draw() {
   if (auto usage = cpu_.Get_Usage()) {
     usage_ = std::move(*usage);
   }
-  prompt_ = Build_Prompt(state_.Term.Kind, usage_, Utc_Time(std::time(nullptr)), Total_Image());
+  const std::string total = Total_Image();
+  prompt_ = Build_Prompt(state_.Term.Kind, usage_, Utc_Time(std::time(nullptr)), total);
   const std::size_t blanks = state_.Previous_Length + state_.Total_Width + 6;
   Write_Whole(output_fd_, Build_Frame(prompt_, blanks, state_.Line));
-  state_.Total_Width = Total_Image().size();
+  // The width of what was drawn, not of a second read: the next frame must blank exactly
+  // this image, even when another process changed the total meanwhile.
+  state_.Total_Width = total.size();
   state_.Previous_Length = 0;
 }
 

@@ -89,7 +89,10 @@ void Dispatch(Shell_State& state, const std::string& line) {
 // Reports a failed last command, records the line and empties it.
 void Tail(Shell_State& state) {
   if (state.Last_Status != 0) {
-    std::cout << "Error: errno = " << (state.Last_Status >= 0 ? " " : "") << state.Last_Status;
+    // Ended by a line end: the next prompt starts with a carriage return and would
+    // otherwise draw over the message before anyone could read it.
+    std::cout << "Error: errno = " << (state.Last_Status >= 0 ? " " : "") << state.Last_Status
+              << '\n';
   }
   state.History_Count = state.History.Append(state.Line);
   state.History_Position = 0;

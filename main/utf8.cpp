@@ -29,10 +29,6 @@ constexpr Lead Classify(unsigned char lead) {
   return {0, 0};
 }
 
-constexpr bool Is_Character(char32_t value) {
-  return value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
-}
-
 }  // namespace
 
 std::optional<unsigned char> Utf8_Reader::Take() {
@@ -69,36 +65,10 @@ std::optional<char32_t> Utf8_Reader::Next() {
       }
       value = (value << 6) | (*next & 0x3FU);
     }
-    if (whole && value >= least && Is_Character(value)) {
+    if (whole && value >= least && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF)) {
       return value;
     }
   }
-}
-
-std::string Encode_Utf8(std::u32string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size());
-  for (char32_t c : text) {
-    if (!Is_Character(c)) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      bytes += static_cast<char>(c);
-    } else if (c < 0x800) {
-      bytes += static_cast<char>(0xC0 | (c >> 6));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      bytes += static_cast<char>(0xE0 | (c >> 12));
-      bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      bytes += static_cast<char>(0xF0 | (c >> 18));
-      bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return bytes;
 }
 
 }  // namespace nk::main

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "options/nk-options.hpp"
+
 namespace nk::main {
 
 // The next byte of input, or nullopt at its end.
@@ -29,8 +31,7 @@ class Utf8_Reader {
   std::optional<unsigned char> held_;  // read too far; the start of the next character
 };
 
-// The UTF-8 bytes of `text`; a value that is no character (a surrogate, beyond
-// U+10FFFF) becomes U+FFFD.
-std::string Encode_Utf8(std::u32string_view text);
+// The UTF-8 bytes of a line, shared with the option values.
+using options::Encode_Utf8;
 
 }  // namespace nk::main

@@ -65,6 +65,7 @@ Option_Array New_Option_Array();
 // UTF-8 bytes to characters; Text_Conversion_Error naming `what` for malformed bytes,
 // overlong forms, surrogates and code points beyond U+10FFFF.
 Wide_String Decode_Utf8(std::string_view bytes, std::string_view what);
+// Surrogates and values beyond U+10FFFF become U+FFFD.
 std::string Encode_Utf8(std::u32string_view text);
 // Every character above U+00FF becomes a blank; the others become their byte.
 std::string Narrow(std::u32string_view text);

@@ -53,7 +53,12 @@ Wide_String Decode_Utf8(std::string_view bytes, std::string_view what) {
 
 std::string Encode_Utf8(std::u32string_view text) {
   std::string bytes;
-  for (const char32_t c : text) {
+  bytes.reserve(text.size());
+  for (char32_t c : text) {
+    // A surrogate or a value beyond U+10FFFF has no UTF-8 form a terminal would accept.
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      c = 0xFFFD;
+    }
     if (c < 0x80) {
       bytes += static_cast<char>(c);
     } else if (c < 0x800) {

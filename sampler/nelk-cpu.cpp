@@ -1,8 +1,8 @@
 // nelk-cpu: prints the machine's CPU usage, in percent, as at most five characters
 // ("12.5"), and never sleeps: it compares /proc/stat with the reading it kept from its
 // previous run in a small state file. The prompt runs it twice a second, so the figure
-// covers the last half second; a first run (or a lost state file) reports the usage
-// since boot.
+// covers the last half second (a quarter second at least); a first run (or a lost state file)
+// reports the usage since boot.
 //
 // State file: $XDG_RUNTIME_DIR/nelk-cpu.state, else $HOME/.cache/nelk-cpu.state; one
 // line "total idle usage". It is replaced by rename, so a concurrent run or a crash
@@ -108,12 +108,20 @@ int main() {
   const auto path = State_Path();
   const auto previous = path ? Load(*path) : std::nullopt;
 
+  // Over fewer than a quarter second of ticks the figure says more about the rounding of
+  // ticks than about the load: a burst of keys would show 0, 50 or 100. Such a run repeats
+  // the last figure and keeps the older reading, so the window grows until it is enough.
+  const long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+  const std::uint64_t least_window =
+      25 * static_cast<std::uint64_t>(processors > 0 ? processors : 1);
   State next{*now, 0.0};
+  if (previous && now->Total >= previous->Last.Total && now->Idle >= previous->Last.Idle &&
+      now->Total - previous->Last.Total < least_window) {
+    std::printf("%.1f\n", previous->Usage);
+    return 0;
+  }
   if (previous && now->Total > previous->Last.Total && now->Idle >= previous->Last.Idle) {
     next.Usage = Usage_Between(previous->Last, *now);
-  } else if (previous && now->Total == previous->Last.Total) {
-    // Two runs within one clock tick: nothing new to measure, repeat the last figure.
-    next.Usage = previous->Usage;
   } else {
     next.Usage = Usage_Between(Reading{}, *now);
   }

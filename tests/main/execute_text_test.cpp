@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <tuple>
 
 #include "main/alias.hpp"
 #include "main/command_text.hpp"
@@ -9,16 +11,12 @@
 namespace {
 
 TEST(ExecuteText, AliasWordIsTheFirstWordOfTheLine) {
-  struct Case {
-    const char* Line;
-    const char* Word;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"ll /tmp", "ll"}, {"ll", "ll"},      {"ll   ", "ll"}, {" ll x", ""},
       {"   ", ""},       {"ll  x  ", "ll"}, {"", ""},        {"a\tb c", "a\tb"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(nk::main::Alias_Word(c.Line), c.Word) << '"' << c.Line << '"';
+  for (const auto& [line, word] : cases) {
+    EXPECT_EQ(nk::main::Alias_Word(line), word) << '"' << line << '"';
   }
 }
 
@@ -27,11 +25,7 @@ TEST(ExecuteText, OnlyTheFirstMatchingAliasApplies) {
   aliases.Add(nk::shell::Create("ll", "\"ls -l\""));
   aliases.Add(nk::shell::Create("ll", "dir"));
   aliases.Add(nk::shell::Create("q", "say\"\"it"));
-  struct Case {
-    const char* Line;
-    std::optional<std::string> Result;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
       {"ll", "ls -l"},
       {"ll /tmp", "ls -l /tmp"},
       {"ll   ", "ls -l   "},
@@ -42,19 +36,14 @@ TEST(ExecuteText, OnlyTheFirstMatchingAliasApplies) {
       {" ll", std::nullopt},
       {"x \"y\"", std::nullopt},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(nk::main::Substitute_Alias(c.Line, aliases), c.Result) << c.Line;
+  for (const auto& [line, result] : cases) {
+    EXPECT_EQ(nk::main::Substitute_Alias(line, aliases), result) << line;
   }
 }
 
 TEST(ExecuteText, CommandTextReplacesOnlyTheProgramName) {
-  struct Case {
-    const char* Path;
-    const char* Name;
-    const char* Line;
-    const char* Text;
-  };
-  const Case cases[] = {
+  // Path found, program name, line, command text.
+  const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
       {"/bin/ls", "ls", "ls", "/bin/ls"},
       {"/bin/ls", "ls", "ls -l /tmp", "/bin/ls -l /tmp"},
       {"/bin/ls", "ls", "ls  -l", "/bin/ls  -l"},
@@ -63,17 +52,17 @@ TEST(ExecuteText, CommandTextReplacesOnlyTheProgramName) {
       {"./it's", "it's", "it's a", "'./it'\\''s' a"},
       {"/bin/echo", "echo", "echo $HOME | wc", "/bin/echo $HOME | wc"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(nk::main::Command_Text(c.Path, c.Name, c.Line), c.Text) << c.Line;
+  for (const auto& [path, name, line, text] : cases) {
+    EXPECT_EQ(nk::main::Command_Text(path, name, line), text) << line;
   }
 }
 
 TEST(ExecuteText, TotalLinesBeginWithASign) {
-  EXPECT_TRUE(nk::main::Is_Total_Line("+"));
-  EXPECT_TRUE(nk::main::Is_Total_Line("-3"));
-  EXPECT_FALSE(nk::main::Is_Total_Line(" +3"));
-  EXPECT_FALSE(nk::main::Is_Total_Line("3+"));
-  EXPECT_FALSE(nk::main::Is_Total_Line(""));
+  const std::pair<const char*, bool> cases[] = {
+      {"+", true}, {"-3", true}, {" +3", false}, {"3+", false}, {"", false}};
+  for (const auto& [line, total] : cases) {
+    EXPECT_EQ(nk::main::Is_Total_Line(line), total) << '"' << line << '"';
+  }
 }
 
 }  // namespace

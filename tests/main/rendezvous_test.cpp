@@ -21,72 +21,53 @@ struct Job {
   int Out = 0;
 };
 
-// Long enough never to expire on a loaded machine; it only keeps a broken primitive
-// from hanging the test run.
+// Only keeps a broken primitive from hanging the run; never expires on a loaded machine.
 constexpr auto Guard = 30s;
 
-TEST(Rendezvous, AcceptOnlyReleasesTheCallerBeforeTheWorkIsDone) {
+TEST(Rendezvous, TimeOutAndAcceptOnlyReleasesTheCallerBeforeTheWorkIsDone) {
   Rendezvous<Job> inbox;
+  EXPECT_FALSE(inbox.Accept_For(10ms).has_value());
   std::binary_semaphore caller_back{0};
   std::atomic<bool> released_in_time = false;
   std::atomic<int> seen = 0;
   std::thread server([&] {
-    auto accepted = inbox.Accept();
+    auto accepted = inbox.Accept_For(Guard);
     ASSERT_TRUE(accepted.has_value());
     seen = accepted->Get().In;
-    // The work goes on after acceptance; the caller must already be free.
-    released_in_time = caller_back.try_acquire_for(Guard);
+    released_in_time = caller_back.try_acquire_for(Guard);  // the work goes on after acceptance
   });
-  Job job{7, 0};
-  EXPECT_TRUE(inbox.Call(job, Waits::ACCEPT));
+  EXPECT_TRUE(inbox.Call(Job{7, 0}, Waits::ACCEPT));
   caller_back.release();
   server.join();
   EXPECT_TRUE(released_in_time);
   EXPECT_EQ(seen, 7);
 }
 
-TEST(Rendezvous, BodyRequestWaitsForTheWorkAndGetsItsResult) {
+TEST(Rendezvous, BodyRequestWaitsForTheWorkEvenWhenItThrows) {
   Rendezvous<Job> inbox;
   std::atomic<bool> body_finished = false;
   std::thread server([&] {
-    auto accepted = inbox.Accept();
-    ASSERT_TRUE(accepted.has_value());
-    std::this_thread::sleep_for(20ms);  // a slow body: the caller must still wait for it
-    accepted->Get().Out = accepted->Get().In * 2;
-    body_finished = true;
+    {
+      auto accepted = inbox.Accept();
+      ASSERT_TRUE(accepted.has_value());
+      std::this_thread::sleep_for(20ms);  // a slow body: the caller must still wait for it
+      accepted->Get().Out = accepted->Get().In * 2;
+      body_finished = true;
+    }
+    try {
+      auto failing = inbox.Accept();
+      failing->Get().Out = 5;
+      throw std::runtime_error("body failed");
+    } catch (const std::runtime_error&) {
+    }
   });
   Job job{21, 0};
   EXPECT_TRUE(inbox.Call(job, Waits::BODY));
   EXPECT_TRUE(body_finished);
   EXPECT_EQ(job.Out, 42);
-  server.join();
-}
-
-TEST(Rendezvous, BodyThatThrowsStillReleasesItsCaller) {
-  Rendezvous<Job> inbox;
-  std::thread server([&] {
-    try {
-      auto accepted = inbox.Accept();
-      accepted->Get().Out = 5;
-      throw std::runtime_error("body failed");
-    } catch (const std::runtime_error&) {
-    }
-  });
-  Job job{1, 0};
   EXPECT_TRUE(inbox.Call(job, Waits::BODY));
   EXPECT_EQ(job.Out, 5);
   server.join();
-}
-
-TEST(Rendezvous, TimeOutWithoutRequestAndRequestWithinTimeOut) {
-  Rendezvous<Job> inbox;
-  EXPECT_FALSE(inbox.Accept_For(10ms).has_value());
-
-  std::thread caller([&] { inbox.Call(Job{3, 0}, Waits::ACCEPT); });
-  auto accepted = inbox.Accept_For(Guard);
-  ASSERT_TRUE(accepted.has_value());
-  EXPECT_EQ(accepted->Get().In, 3);
-  caller.join();
 }
 
 TEST(Rendezvous, ManyCallersManyRequestsOneAtATimeNoneLost) {
@@ -98,9 +79,8 @@ TEST(Rendezvous, ManyCallersManyRequestsOneAtATimeNoneLost) {
     for (int i = 0; i < Callers * Each; ++i) {
       auto accepted = inbox.Accept();
       ASSERT_TRUE(accepted.has_value());
-      Job& job = accepted->Get();
-      served.insert(job.In);
-      job.Out = -job.In;
+      served.insert(accepted->Get().In);
+      accepted->Get().Out = -accepted->Get().In;
     }
   });
   std::atomic<int> wrong_answers = 0;
@@ -129,11 +109,7 @@ TEST(Rendezvous, CloseTurnsAwayWaitingAndLaterCallers) {
   std::atomic<int> refused = 0;
   std::vector<std::thread> callers;
   for (int i = 0; i < 3; ++i) {
-    callers.emplace_back([&] {
-      if (!inbox.Call(Job{1, 0}, Waits::BODY)) {
-        ++refused;
-      }
-    });
+    callers.emplace_back([&] { refused += inbox.Call(Job{1, 0}, Waits::BODY) ? 0 : 1; });
   }
   inbox.Close();
   for (auto& caller : callers) {

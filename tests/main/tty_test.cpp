@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -52,81 +53,72 @@ struct Pty {
   termios Initial{};
 };
 
-int Stdin_From_Pipe(const char* data, bool close_writer) {
-  int fds[2];
-  if (::pipe(fds) != 0) {
-    return -1;
-  }
-  [[maybe_unused]] auto written = ::write(fds[1], data, std::char_traits<char>::length(data));
-  if (close_writer) {
-    ::close(fds[1]);
-  }
-  ::dup2(fds[0], STDIN_FILENO);
-  return fds[1];
-}
-
-TEST(Tty, PipedInputIsReadAsItComesToItsEnd) {
-  const int status = In_Child([] {
-    Stdin_From_Pipe("a\x1b\xc3", true);
-    tty::Install();
-    const tty::Raw_Mode raw;  // does nothing on a pipe
-    const auto a = tty::Read_Byte();
-    const auto escape = tty::Read_Byte();
-    const auto high = tty::Read_Byte();
-    const auto end = tty::Read_Byte();
-    return a == 'a' && escape == 0x1b && high == 0xc3 && !end && tty::Termination_Signal() == 0 ? 0
-                                                                                                : 1;
-  });
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-}
-
-TEST(Tty, TerminationSignalsEndReadingAndAreNamed) {
-  for (const int signal_number : {SIGTERM, SIGHUP}) {
+// Piped input is read as it comes (raw mode does nothing on a pipe) to its end, or until a
+// termination signal, which is then named.
+TEST(Tty, PipedInputEndsAtItsEndOrOnATerminationSignal) {
+  for (const int signal_number : {0, SIGTERM, SIGHUP}) {
     const int status = In_Child([signal_number] {
-      const int writer = Stdin_From_Pipe("", false);  // open, empty: a read would block
+      const std::string data = signal_number == 0 ? "a\x1b\xc3" : "";
+      int fds[2];
+      if (::pipe(fds) != 0 || ::write(fds[1], data.data(), data.size()) != std::ssize(data)) {
+        return 2;
+      }
+      if (signal_number == 0) {
+        ::close(fds[1]);  // else open and empty: a read would block
+      }
+      ::dup2(fds[0], STDIN_FILENO);
       tty::Install();
-      ::raise(signal_number);
-      const auto byte = tty::Read_Byte();
-      ::close(writer);
-      return !byte && tty::Termination_Signal() == signal_number ? 0 : 1;
+      const tty::Raw_Mode raw;
+      if (signal_number != 0) {
+        ::raise(signal_number);
+      }
+      std::string read;
+      while (const auto byte = tty::Read_Byte()) {
+        read += static_cast<char>(*byte);
+      }
+      return read == data && tty::Termination_Signal() == signal_number ? 0 : 1;
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "signal " << signal_number;
   }
 }
 
+// Typed-ahead keys survive raw mode; children run cooked, ignoring Control-C and
+// Control-\, but only while raw mode is held.
 TEST(Tty, RawOnlyWhileHeldAndCookedAroundChildren) {
   Pty pty;
   ASSERT_FALSE(Is_Raw(pty.Initial));
+  ASSERT_EQ(::write(pty.Master, "xy", 2), 2);
   const int status = In_Child([&pty] {
     ::dup2(pty.Slave, STDIN_FILENO);
     tty::Install();
     termios modes{};
+    struct sigaction interrupt {};
+    struct sigaction quit {};
     int failures = 0;
     {
       const tty::Raw_Mode raw;
       ::tcgetattr(STDIN_FILENO, &modes);
       failures += Is_Raw(modes) && modes.c_oflag == pty.Initial.c_oflag ? 0 : 1;
+      const auto x = tty::Read_Byte();
+      const auto y = tty::Read_Byte();
+      failures += x == 'x' && y == 'y' ? 0 : 128;
       {
         const tty::Cooked_Mode cooked;
         ::tcgetattr(STDIN_FILENO, &modes);
         failures += Same_Modes(modes, pty.Initial) ? 0 : 2;
-        struct sigaction interrupt {};
-        struct sigaction quit {};
         ::sigaction(SIGINT, nullptr, &interrupt);
         ::sigaction(SIGQUIT, nullptr, &quit);
         failures += interrupt.sa_handler == SIG_IGN && quit.sa_handler == SIG_IGN ? 0 : 4;
       }
       ::tcgetattr(STDIN_FILENO, &modes);
       failures += Is_Raw(modes) ? 0 : 8;
-      struct sigaction interrupt {};
       ::sigaction(SIGINT, nullptr, &interrupt);
       failures += interrupt.sa_handler == SIG_DFL ? 0 : 16;
     }
     ::tcgetattr(STDIN_FILENO, &modes);
     failures += Same_Modes(modes, pty.Initial) ? 0 : 32;
     {
-      // Without raw mode held, a child leaves the modes as they are.
-      const tty::Cooked_Mode cooked;
+      const tty::Cooked_Mode cooked;  // without raw mode held, the modes stay as they are
     }
     ::tcgetattr(STDIN_FILENO, &modes);
     failures += Same_Modes(modes, pty.Initial) ? 0 : 64;
@@ -134,20 +126,6 @@ TEST(Tty, RawOnlyWhileHeldAndCookedAroundChildren) {
   });
   EXPECT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), 0) << "failure bits";
-}
-
-TEST(Tty, TypedAheadKeysSurviveRawMode) {
-  Pty pty;
-  ASSERT_EQ(::write(pty.Master, "xy", 2), 2);
-  const int status = In_Child([&pty] {
-    ::dup2(pty.Slave, STDIN_FILENO);
-    tty::Install();
-    const tty::Raw_Mode raw;
-    const auto x = tty::Read_Byte();
-    const auto y = tty::Read_Byte();
-    return x == 'x' && y == 'y' ? 0 : 1;
-  });
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // Every way out gives the start-up modes back: normal exit while raw, fatal signals.
@@ -169,11 +147,9 @@ TEST(Tty, EveryWayOutRestoresTheStartUpModes) {
     termios after{};
     ::tcgetattr(pty.Slave, &after);
     EXPECT_TRUE(Same_Modes(after, pty.Initial)) << "way out " << how;
-    if (how == 0) {
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    } else {
-      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == how) << "way out " << how;
-    }
+    EXPECT_TRUE(how == 0 ? WIFEXITED(status) && WEXITSTATUS(status) == 0
+                         : WIFSIGNALED(status) && WTERMSIG(status) == how)
+        << "way out " << how;
   }
 }
 

@@ -8,8 +8,8 @@
 #include <barrier>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,12 +29,8 @@ std::string Bytes_Of(std::int32_t count) {
 
 std::optional<std::string> Content(const fs::path& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    return std::nullopt;
-  }
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
+  if (!file) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 void Put(const fs::path& path, const std::string& bytes) {
@@ -45,7 +41,6 @@ void Put(const fs::path& path, const std::string& bytes) {
 class TotalFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    start_ = fs::current_path();
     for (auto* dir : {&first_, &second_}) {
       auto pattern = (fs::temp_directory_path() / "nk-total-XXXXXX").string();
       ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -62,19 +57,17 @@ class TotalFile : public ::testing::Test {
   }
   fs::path File(const fs::path& dir) const { return dir / Total_File_Name; }
 
-  fs::path start_;
+  const fs::path start_ = fs::current_path();
   fs::path first_;
   fs::path second_;
 };
 
 TEST_F(TotalFile, StoresFourLittleEndianBytesAndReadsThemBack) {
-  for (const Hundredths count : {0, 1234, -5, 99999999, -99999999, 256, -256}) {
+  for (const Hundredths count : {1234, -5, 99999999, -99999999, -256}) {
     Write_Total_Sum(count);
     EXPECT_EQ(Content(File(first_)), Bytes_Of(count));
     EXPECT_EQ(Read_Total_Sum(), count);
   }
-  Put(File(first_), std::string("\xd2\x04\x00\x00", 4));
-  EXPECT_EQ(Read_Total_Sum(), 1234);
   Put(File(first_), std::string("\xfb\xff\xff\xff", 4) + "tail");
   EXPECT_EQ(Read_Total_Sum(), -5);
   EXPECT_EQ(Add_To_Total_Sum(10), 5);
@@ -91,24 +84,16 @@ TEST_F(TotalFile, MissingFileReadsTheLastValueAndCreatesNothing) {
   EXPECT_EQ(Content(File(first_)), Bytes_Of(4321));
 }
 
-TEST_F(TotalFile, ShortFilesAreCorruptAndLeftAlone) {
+TEST_F(TotalFile, CorruptFilesAreLeftAloneUntilSet) {
   for (const std::string& bytes :
-       {std::string(), std::string("\x01", 1), std::string("\x01\x02\x03", 3)}) {
+       {std::string(), std::string("\x01", 1), std::string("\x01\x02\x03", 3), Bytes_Of(100000000),
+        Bytes_Of(-100000000), Bytes_Of(0x7fffffff)}) {
     Put(File(first_), bytes);
     EXPECT_THROW(Read_Total_Sum(), File_Error) << bytes.size();
-    EXPECT_THROW(Add_To_Total_Sum(1), File_Error) << bytes.size();
+    EXPECT_THROW(Add_To_Total_Sum(-1), File_Error) << bytes.size();
     EXPECT_EQ(Content(File(first_)), bytes);
     Write_Total_Sum(77);  // setting does not read, so it repairs the file
     EXPECT_EQ(Content(File(first_)), Bytes_Of(77));
-  }
-}
-
-TEST_F(TotalFile, StoredCountOutsideTheRangeIsCorrupt) {
-  for (const std::int32_t count : {100000000, -100000000, 0x7fffffff}) {
-    Put(File(first_), Bytes_Of(count));
-    EXPECT_THROW(Read_Total_Sum(), File_Error) << count;
-    EXPECT_THROW(Add_To_Total_Sum(-1), File_Error) << count;
-    EXPECT_EQ(Content(File(first_)), Bytes_Of(count));
   }
 }
 
@@ -116,12 +101,10 @@ TEST_F(TotalFile, RangeErrorsWriteNothing) {
   EXPECT_THROW(Write_Total_Sum(Total_Last + 1), Range_Error);
   EXPECT_THROW(Write_Total_Sum(Total_First - 1), Range_Error);
   EXPECT_FALSE(fs::exists(File(first_)));
-
   Write_Total_Sum(0);
   fs::current_path(second_);  // no file here: the sum starts from the last value seen
   EXPECT_THROW(Add_To_Total_Sum(Total_Last + 1), Range_Error);
   EXPECT_FALSE(fs::exists(File(second_)));
-
   fs::current_path(first_);
   Write_Total_Sum(Total_Last);
   EXPECT_THROW(Add_To_Total_Sum(1), Range_Error);
@@ -131,7 +114,6 @@ TEST_F(TotalFile, RangeErrorsWriteNothing) {
   EXPECT_THROW(Add_To_Total_Sum(-1), Range_Error);
   EXPECT_THROW(Add_To_Total_Sum(std::numeric_limits<Hundredths>::min()), Range_Error);
   EXPECT_EQ(Content(File(first_)), Bytes_Of(Total_First));
-  EXPECT_EQ(Add_To_Total_Sum(150000000), 50000001);  // only the sum is checked
 }
 
 TEST_F(TotalFile, PinnedDirectoryStaysAfterAChangeOfDirectory) {
@@ -148,72 +130,37 @@ TEST_F(TotalFile, PinnedDirectoryStaysAfterAChangeOfDirectory) {
   EXPECT_EQ(Content(File(first_)), Bytes_Of(101));
 }
 
-TEST_F(TotalFile, ConcurrentUpdatesLoseNothingAndReadersNeverSeeAShortFile) {
-  constexpr int writers = 8;
-  constexpr int adds = 500;
-  Write_Total_Sum(0);
-  fs::current_path(second_);  // no file here yet: the first adds race to create it
-  std::atomic<bool> go{false};
-  std::atomic<int> done{0};
-  std::atomic<int> reader_failures{0};
-  std::vector<std::thread> threads;
-  threads.reserve(writers + 1);
-  for (int k = 0; k < writers; ++k) {
-    threads.emplace_back([&] {
-      while (!go.load()) {
-        std::this_thread::yield();
-      }
-      for (int n = 0; n < adds; ++n) {
-        Add_To_Total_Sum(1);
-      }
-      ++done;
-    });
-  }
-  threads.emplace_back([&] {
-    while (done.load() < writers) {
-      try {
-        Read_Total_Sum();
-      } catch (const File_Error&) {
-        ++reader_failures;
-      }
-    }
-  });
-  go = true;
-  for (auto& thread : threads) {
-    thread.join();
-  }
-  EXPECT_EQ(reader_failures.load(), 0);
-  EXPECT_EQ(Read_Total_Sum(), writers * adds);
-  EXPECT_EQ(Content(File(second_)), Bytes_Of(writers * adds));
-}
-
-TEST_F(TotalFile, RacesToCreateTheFileNeitherFailNorLoseUpdates) {
-  constexpr int racers = 4;
-  constexpr int rounds = 300;
-  for (int round = 0; round < rounds; ++round) {
+// Each round starts without a file, so the first adds race to create it while a reader
+// looks on: none may meet the empty file between its creation and its first write.
+TEST_F(TotalFile, ConcurrentUpdatesLoseNothingAndNeverShowAShortFile) {
+  constexpr int writers = 4;
+  constexpr int adds = 20;
+  for (int round = 0; round < 200; ++round) {
     fs::current_path(first_);
     Write_Total_Sum(0);  // the value a missing file starts from
     fs::current_path(second_);
     fs::remove(File(second_));
-    std::barrier start(racers);
+    std::barrier start(writers + 1);
+    std::atomic<int> done{0};
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
-    threads.reserve(racers);
-    for (int k = 0; k < racers; ++k) {
-      threads.emplace_back([&] {
+    for (int k = 0; k <= writers; ++k) {
+      threads.emplace_back([&, k] {
         start.arrive_and_wait();
         try {
-          Add_To_Total_Sum(1);
+          if (k == writers) {
+            while (done.load() < writers) Read_Total_Sum();
+          }
+          for (int n = 0; n < adds && k < writers; ++n) Add_To_Total_Sum(1);
         } catch (const File_Error&) {
-          ++failures;  // an empty file met between its creation and its first write
+          ++failures;
         }
+        ++done;
       });
     }
-    for (auto& thread : threads) {
-      thread.join();
-    }
+    for (auto& thread : threads) thread.join();
     ASSERT_EQ(failures.load(), 0) << "round " << round;
-    ASSERT_EQ(Content(File(second_)), Bytes_Of(racers)) << "round " << round;
+    ASSERT_EQ(Content(File(second_)), Bytes_Of(writers * adds)) << "round " << round;
   }
 }
 
