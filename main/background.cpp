@@ -1,17 +1,20 @@
 #include "main/background.hpp"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <exception>
-#include <fstream>
+#include <string_view>
 
 #include "main/output.hpp"
 #include "main/semaphore_guard.hpp"
+#include "main/tty.hpp"
 #include "shared/nk-shared.hpp"
 
 namespace nk::main {
@@ -64,6 +67,7 @@ void Cpu_Process::Join() {
 }
 
 void Cpu_Process::Serve(std::latch& started) {
+  tty::Take_Child_Signals();
   const char* home = std::getenv("HOME");
   home_ = home != nullptr ? home : "";  // unset: both paths start at the root
   command_ = Sample_Command(home_);
@@ -84,6 +88,30 @@ void Cpu_Process::Serve(std::latch& started) {
   }
 }
 
+namespace {
+
+// The first line of `path`, without its line end; nullopt when the file is empty or
+// cannot be read. Only the first few bytes matter: the field shows five characters.
+std::optional<std::string> First_Line(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    return std::nullopt;
+  }
+  char buffer[256];
+  ssize_t count = 0;
+  do {
+    count = ::read(fd, buffer, sizeof buffer);
+  } while (count < 0 && errno == EINTR);
+  ::close(fd);
+  if (count <= 0) {
+    return std::nullopt;
+  }
+  const std::string_view text(buffer, static_cast<std::size_t>(count));
+  return std::string(text.substr(0, text.find('\n')));
+}
+
+}  // namespace
+
 void Cpu_Process::Take_Sample() {
   Semaphore_Guard hold(directory_lock_);
   // The status is of no use: a sampler that failed leaves no line, and no line keeps the
@@ -94,12 +122,8 @@ void Cpu_Process::Take_Sample() {
   if (::stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
     return;
   }
-  {
-    std::ifstream in(file);
-    std::string line;
-    if (std::getline(in, line)) {
-      usage_ = Usage_Field(line);
-    }
+  if (const auto line = First_Line(file)) {
+    usage_ = Usage_Field(*line);
   }
   ::unlink(file.c_str());
 }

@@ -30,11 +30,12 @@ std::string Sample_File(std::string_view home) {
 }
 
 std::string Sample_Command(std::string_view home) {
-  // Quoted twice: once for the inner "sh -c", once for the shell that system() starts.
-  const std::string inner = "exec " + Shell_Quote(std::string(home) + "/bin/cpu") + " > " +
-                            Shell_Quote(Sample_File(home)) + " </dev/null";
-  // Errors of a missing or failing sampler would land on the prompt twice a second.
-  return "sh -c " + Shell_Quote(inner) + " 2>/dev/null";
+  // system() already hands the text to the command interpreter: a nested "sh -c" would
+  // only start a second shell on every redraw. HOME is quoted, so blanks, quotes or "$"
+  // in it neither break the command nor inject one. Errors of a missing sampler would
+  // land on the prompt twice a second, hence 2>/dev/null.
+  return "exec " + Shell_Quote(std::string(home) + "/bin/cpu") + " > " +
+         Shell_Quote(Sample_File(home)) + " </dev/null 2>/dev/null";
 }
 
 Clock_Time Utc_Time(std::time_t moment) {

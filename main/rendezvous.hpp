@@ -52,20 +52,28 @@ class Rendezvous {
   // `request` holds what the server left in it). False, at once, when the server has
   // closed, or closes before accepting.
   bool Call(Request& request, Waits waits) {
-    std::unique_lock lock(mutex_);
-    caller_turn_.wait(lock, [this] { return closed_ || phase_ == Phase::FREE; });
-    if (closed_) {
-      return false;
+    {
+      std::unique_lock lock(mutex_);
+      caller_turn_.wait(lock, [this] { return closed_ || phase_ == Phase::FREE; });
+      if (closed_) {
+        return false;
+      }
+      slot_ = &request;
+      waits_ = waits;
+      phase_ = Phase::PENDING;
     }
-    slot_ = &request;
-    waits_ = waits;
-    phase_ = Phase::PENDING;
+    // Notified with the mutex free: a thread woken while it is held would only wake to
+    // sleep again on the mutex, and every redraw pays each such switch.
     server_turn_.notify_one();
-    caller_turn_.wait(
-        lock, [this] { return phase_ == Phase::DONE || (closed_ && phase_ == Phase::PENDING); });
-    const bool served = phase_ == Phase::DONE;
-    slot_ = nullptr;
-    phase_ = Phase::FREE;
+    bool served = false;
+    {
+      std::unique_lock lock(mutex_);
+      caller_turn_.wait(
+          lock, [this] { return phase_ == Phase::DONE || (closed_ && phase_ == Phase::PENDING); });
+      served = phase_ == Phase::DONE;
+      slot_ = nullptr;
+      phase_ = Phase::FREE;
+    }
     caller_turn_.notify_all();  // the next caller may place its request
     return served;
   }
@@ -75,7 +83,7 @@ class Rendezvous {
   std::optional<Accepted> Accept() {
     std::unique_lock lock(mutex_);
     server_turn_.wait(lock, [this] { return closed_ || phase_ == Phase::PENDING; });
-    return Take();
+    return Take(lock);
   }
 
   // As Accept, but also nullopt when no request arrives within `timeout`, counted from
@@ -85,14 +93,16 @@ class Rendezvous {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::unique_lock lock(mutex_);
     server_turn_.wait_until(lock, deadline, [this] { return closed_ || phase_ == Phase::PENDING; });
-    return Take();
+    return Take(lock);
   }
 
   // From now on nothing is accepted: waiting and later callers return false. A body
   // already accepted still releases its caller when done.
   void Close() {
-    std::lock_guard lock(mutex_);
-    closed_ = true;
+    {
+      std::lock_guard lock(mutex_);
+      closed_ = true;
+    }
     caller_turn_.notify_all();
     server_turn_.notify_all();
   }
@@ -107,24 +117,29 @@ class Rendezvous {
   // caller may leave.
   enum class Phase { FREE, PENDING, RUNNING, DONE };
 
-  // With the mutex held: the pending request, or nullopt when closed or none came.
-  std::optional<Accepted> Take() {
+  // With `lock` held: the pending request, or nullopt when closed or none came. Leaves
+  // the mutex free.
+  std::optional<Accepted> Take(std::unique_lock<std::mutex>& lock) {
     if (closed_ || phase_ != Phase::PENDING) {
       return std::nullopt;
     }
     if (waits_ == Waits::ACCEPT) {
       phase_ = Phase::DONE;
+      Accepted accepted(nullptr, *slot_);  // a copy: the caller's object goes away now
+      lock.unlock();
       caller_turn_.notify_all();
-      return Accepted(nullptr, *slot_);  // a copy: the caller's object goes away now
+      return accepted;
     }
     phase_ = Phase::RUNNING;
     return Accepted(this, *slot_);
   }
 
   void Finish(Request&& result) {
-    std::lock_guard lock(mutex_);
-    *slot_ = std::move(result);
-    phase_ = Phase::DONE;
+    {
+      std::lock_guard lock(mutex_);
+      *slot_ = std::move(result);
+      phase_ = Phase::DONE;
+    }
     caller_turn_.notify_all();
   }
 

@@ -87,6 +87,11 @@ void Install_Handler(int signal_number, void (*handler)(int), int flags) {
 void Install() {
   static std::once_flag once;
   std::call_once(once, [] {
+    // Threads started from here on inherit the blocked SIGCHLD; see Take_Child_Signals.
+    sigset_t child;
+    sigemptyset(&child);
+    sigaddset(&child, SIGCHLD);
+    ::pthread_sigmask(SIG_BLOCK, &child, nullptr);
     if (::isatty(STDIN_FILENO) == 1 && ::tcgetattr(STDIN_FILENO, &saved_modes) == 0) {
       have_saved_modes = true;
       std::atexit(Restore_Saved);
@@ -177,6 +182,13 @@ std::optional<unsigned char> Read_Byte() {
     // 0 is the end of input; EIO is a terminal that hung up.
     return std::nullopt;
   }
+}
+
+void Take_Child_Signals() {
+  sigset_t child;
+  sigemptyset(&child);
+  sigaddset(&child, SIGCHLD);
+  ::pthread_sigmask(SIG_UNBLOCK, &child, nullptr);
 }
 
 int Termination_Signal() {

@@ -8,8 +8,14 @@
 namespace nk::main::tty {
 
 // Saves the modes found at start-up and installs the handlers that give them back on
-// SIGTERM, SIGHUP and fatal signals. Call once, first thing in main.
+// SIGTERM, SIGHUP and fatal signals. Call once, first thing in main, before any thread.
+// Also blocks SIGCHLD in the calling thread, and so in every thread started after it.
 void Install();
+
+// Unblocks SIGCHLD in the calling thread. The one thread that samples twice a second
+// calls it: the kernel then delivers (and drops) each child's SIGCHLD there instead of
+// waking an idle thread for it on every redraw.
+void Take_Child_Signals();
 
 // Raw mode while alive: no echo, no canonical mode, no signal keys, one byte at a time,
 // output processing untouched. Does nothing when standard input is not a terminal.
