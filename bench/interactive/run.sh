@@ -16,8 +16,8 @@ if ! { cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DNK_TESTS=OFF &&
 fi
 g++ -std=c++20 -O2 -Wall -Wextra -o "$build/interactive-driver" "$top/bench/interactive/driver.cpp" -lutil
 
-echo "| shell | echo median ms | echo p90 ms | keys | idle CPU % of one core | wake-ups/s | peak RSS KiB | sampler round ms |"
-echo "|---|---|---|---|---|---|---|---|"
+echo "| shell | echo median ms | echo p90 ms | keys | idle CPU % of one core | wake-ups/s | peak RSS KiB | sampler round ms | nelk's sampler round ms |"
+echo "|---|---|---|---|---|---|---|---|---|"
 "$build/interactive-driver" nelk "$rounds" -- "$build/main/nelk"
 if command -v bash >/dev/null; then
   "$build/interactive-driver" "bash --norc -i" "$rounds" -- bash --norc -i
