@@ -58,7 +58,8 @@ void Terminal_Thread::Run(std::latch& started) {
   cpu_->Start();
   screen_->Start();
   deamon_->Start();
-  cpu_->Sample();
+  // No sample of its own at start-up: the key loop's first Refresh takes one anyway, and a
+  // one-shot run (-t, -a ...) must not spawn the sampler at all.
   while (auto accepted = inbox_.Accept()) {
     const Terminal_Request request = accepted->Get();
     if (request.Kind == Request_Kind::Quit) {
