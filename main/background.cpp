@@ -31,39 +31,16 @@ std::thread Start_Named_Thread(const char* name, std::function<void(std::latch&)
 
 // ---- cpu_process ----------------------------------------------------------------------
 
-Cpu_Process::~Cpu_Process() {
-  Stop();
-  Join();
-}
-
-void Cpu_Process::Start() {
-  thread_ = Start_Named_Thread("cpu_process", [this](std::latch& started) { Serve(started); });
-}
-
 void Cpu_Process::Sample() {
-  inbox_.Call(Request{Op::SAMPLE, {}}, Waits::BODY);
+  inbox_.Call(Cpu_Request{Cpu_Op::SAMPLE, {}}, Waits::BODY);
 }
 
 std::optional<std::string> Cpu_Process::Get_Usage() {
-  Request request{Op::GET_USAGE, {}};
+  Cpu_Request request{Cpu_Op::GET_USAGE, {}};
   if (!inbox_.Call(request, Waits::BODY)) {
     return std::nullopt;
   }
   return request.Usage;
-}
-
-void Cpu_Process::Stop() {
-  if (!thread_.joinable()) {
-    inbox_.Close();  // never started: nobody would ever accept
-    return;
-  }
-  inbox_.Call(Request{Op::STOP, {}}, Waits::ACCEPT);
-}
-
-void Cpu_Process::Join() {
-  if (thread_.joinable()) {
-    thread_.join();
-  }
 }
 
 void Cpu_Process::Serve(std::latch& started) {
@@ -73,15 +50,15 @@ void Cpu_Process::Serve(std::latch& started) {
   command_ = Sample_Command(home_);
   started.count_down();
   while (auto accepted = inbox_.Accept()) {
-    Request& request = accepted->Get();
+    Cpu_Request& request = accepted->Get();
     switch (request.Kind) {
-      case Op::SAMPLE:
+      case Cpu_Op::SAMPLE:
         Take_Sample();
         break;
-      case Op::GET_USAGE:
+      case Cpu_Op::GET_USAGE:
         request.Usage = usage_;
         break;
-      case Op::STOP:
+      case Cpu_Op::STOP:
         inbox_.Close();
         return;
     }
@@ -130,37 +107,14 @@ void Cpu_Process::Take_Sample() {
 
 // ---- screen ---------------------------------------------------------------------------
 
-Screen::~Screen() {
-  Stop();
-  Join();
-}
-
-void Screen::Start() {
-  thread_ = Start_Named_Thread("screen", [this](std::latch& started) { Serve(started); });
-}
-
 void Screen::Refresh() {
-  inbox_.Call(Op::REFRESH, Waits::BODY);
-}
-
-void Screen::Stop() {
-  if (!thread_.joinable()) {
-    inbox_.Close();
-    return;
-  }
-  inbox_.Call(Op::STOP, Waits::ACCEPT);
-}
-
-void Screen::Join() {
-  if (thread_.joinable()) {
-    thread_.join();
-  }
+  inbox_.Call(Screen_Op::REFRESH, Waits::BODY);
 }
 
 void Screen::Serve(std::latch& started) {
   started.count_down();
   while (auto accepted = inbox_.Accept()) {
-    if (accepted->Get() == Op::STOP) {
+    if (accepted->Get() == Screen_Op::STOP) {
       inbox_.Close();
       return;
     }
@@ -201,35 +155,12 @@ void Screen::Draw() {
 
 // ---- deamon ---------------------------------------------------------------------------
 
-Deamon::~Deamon() {
-  Stop();
-  Join();
-}
-
-void Deamon::Start() {
-  thread_ = Start_Named_Thread("deamon", [this](std::latch& started) { Serve(started); });
-}
-
-void Deamon::Stop() {
-  if (!thread_.joinable()) {
-    inbox_.Close();
-    return;
-  }
-  inbox_.Call(Op::STOP, Waits::ACCEPT);
-}
-
 void Deamon::Pause() {
-  inbox_.Call(Op::PAUSE, Waits::ACCEPT);
+  inbox_.Call(Deamon_Op::PAUSE, Waits::ACCEPT);
 }
 
 void Deamon::Resume() {
-  inbox_.Call(Op::RESUME, Waits::ACCEPT);
-}
-
-void Deamon::Join() {
-  if (thread_.joinable()) {
-    thread_.join();
-  }
+  inbox_.Call(Deamon_Op::RESUME, Waits::ACCEPT);
 }
 
 void Deamon::Serve(std::latch& started) {
@@ -245,13 +176,13 @@ void Deamon::Serve(std::latch& started) {
       continue;
     }
     switch (accepted->Get()) {
-      case Op::STOP:
+      case Deamon_Op::STOP:
         inbox_.Close();
         return;
-      case Op::PAUSE:
+      case Deamon_Op::PAUSE:
         running = false;
         break;
-      case Op::RESUME:
+      case Deamon_Op::RESUME:
         running = true;
         break;
     }
