@@ -4,13 +4,13 @@
 #include <iostream>
 #include <optional>
 
-#include "main/key_decoder.hpp"
-#include "main/nelk.hpp"
-#include "main/startup_options.hpp"
-#include "main/terminal_thread.hpp"
-#include "main/tty.hpp"
-#include "main/utf8.hpp"
-#include "shared/nk-shared.hpp"
+#include "nelk.hpp"
+#include "nk-shared.hpp"
+#include "nk-text.hpp"
+#include "startup_options.hpp"
+#include "terminal/key_decoder.hpp"
+#include "terminal/tty.hpp"
+#include "threads/terminal_thread.hpp"
 
 namespace {
 
@@ -35,10 +35,16 @@ bool Start_Up(int argc, char** argv, Terminal& terminal, int& status) {
 // Reads keys in raw mode until Escape twice or the end of input.
 void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
   tty::Raw_Mode raw;
-  Utf8_Reader reader([] { return tty::Read_Byte(); });
-  Run_Key_Loop(
-      kind, [&reader] { return reader.Next(); },
-      [&thread](const Terminal_Request& request) { thread.Send(request); });
+  nk::text::Utf8_Reader reader([] { return tty::Read_Byte(); });
+  // Bytes that are not UTF-8 are no key: skipped, as if never typed.
+  auto next = [&reader] {
+    auto c = reader.Next();
+    while (c && nk::text::Is_Raw_Byte(*c)) {
+      c = reader.Next();
+    }
+    return c;
+  };
+  Run_Key_Loop(kind, next, [&thread](const Terminal_Request& request) { thread.Send(request); });
 }
 
 }  // namespace

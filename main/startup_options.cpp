@@ -6,7 +6,7 @@
 // bad switch, a missing value, a malformed configuration file, an unknown terminal kind,
 // a value that is not a number or a total out of range); 1 when a file cannot be used.
 // Every failure ends the run: going on to the key loop would hide it.
-#include "main/startup_options.hpp"
+#include "startup_options.hpp"
 
 #include <algorithm>
 #include <iostream>
@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "options/nk-interfaces.hpp"
-#include "options/nk-versions-version_io.hpp"
-#include "shared/nk-shared.hpp"
+#include "nk-interfaces.hpp"
+#include "nk-shared.hpp"
+#include "nk-text.hpp"
+#include "nk-versions-version_io.hpp"
 
 namespace nk::main {
 namespace {
@@ -25,8 +26,9 @@ namespace {
 using interfaces::Interface_Record;
 using parameters::Option_Kind;
 
-constexpr int Usage_Status = 2;
-constexpr int File_Status = 1;
+using errors::File_Status;
+using errors::Startup_Error;
+using errors::Usage_Status;
 
 constexpr Startup_Outcome Ends(int status) {
   return {false, status};
@@ -40,17 +42,24 @@ std::string Switch_Of(Option_Kind option) {
 // narrowing would turn into a blank and so let "€5" pass for 5 or "€xterm" for xterm.
 std::optional<std::string> Value_Text(const parameters::Parameter_Record& record) {
   const auto value = record.Value.value_or(U"");
-  if (std::ranges::any_of(value, [](char32_t c) { return c > 0xFF; })) {
+  if (!text::Is_Latin1(value)) {
     return std::nullopt;
   }
-  return options::Narrow(value);
+  return text::Narrow(value);
 }
 
 std::string Shown_Value(const parameters::Parameter_Record& record) {
-  return options::Encode_Utf8(record.Value.value_or(U""));
+  return text::Encode_Utf8(record.Value.value_or(U""));
 }
 
-// Runs the total action of `option` (INITIALIZE, ADD, REMOVE or TOTAL).
+[[noreturn]] void Not_A_Number(const std::string& name,
+                               const parameters::Parameter_Record& record) {
+  throw Startup_Error(name + ": not a number from -999999.99 to 999999.99: " + Shown_Value(record),
+                      Usage_Status);
+}
+
+// Runs the total action of `option` (INITIALIZE, ADD, REMOVE or TOTAL); the shared
+// module's errors become start-up errors here.
 Startup_Outcome Total_Action(Option_Kind option, const parameters::Parameter_Record& record) {
   const auto name = Switch_Of(option);
   try {
@@ -58,17 +67,12 @@ Startup_Outcome Total_Action(Option_Kind option, const parameters::Parameter_Rec
       std::cout << shared::Image(shared::Read_Total_Sum()) << '\n';
       return Ends(0);
     }
+    const auto text = Value_Text(record);
     shared::Hundredths value = 0;
     try {
-      const auto text = Value_Text(record);
-      if (!text) {
-        throw shared::Conversion_Error("not Latin-1");
-      }
-      value = shared::To_Hundredths(*text);
+      value = text ? shared::To_Hundredths(*text) : throw shared::Conversion_Error("not Latin-1");
     } catch (const shared::Conversion_Error&) {
-      std::cout << name << ": not a number from -999999.99 to 999999.99: " << Shown_Value(record)
-                << '\n';
-      return Ends(Usage_Status);
+      Not_A_Number(name, record);
     }
     if (option == Option_Kind::INITIALIZE) {
       shared::Write_Total_Sum(value);
@@ -84,16 +88,13 @@ Startup_Outcome Total_Action(Option_Kind option, const parameters::Parameter_Rec
     return Ends(0);
   } catch (const shared::Range_Error&) {
     if (option == Option_Kind::INITIALIZE) {
-      std::cout << name << ": not a number from -999999.99 to 999999.99: " << Shown_Value(record)
-                << '\n';
-    } else {
-      std::cout << name << ": the new total would not be from -999999.99 to 999999.99: "
-                << Shown_Value(record) << '\n';
+      Not_A_Number(name, record);
     }
-    return Ends(Usage_Status);
+    throw Startup_Error(
+        name + ": the new total would not be from -999999.99 to 999999.99: " + Shown_Value(record),
+        Usage_Status);
   } catch (const shared::File_Error& error) {
-    std::cout << error.what() << '\n';
-    return Ends(File_Status);
+    throw Startup_Error(error.what(), File_Status);
   }
 }
 
@@ -113,8 +114,8 @@ Startup_Outcome Decide(const Interface_Record& main_interface, Terminal& termina
     const auto text = Value_Text(term_name);
     const auto kind = text ? To_Terminal_Kind(*text) : std::nullopt;
     if (!kind) {
-      std::cout << "Uncknow terminal name : " << Shown_Value(term_name) << '\n';
-      return Ends(Usage_Status);
+      // "Uncknow" as users and their scripts have always seen it.
+      throw Startup_Error("Uncknow terminal name : " + Shown_Value(term_name), Usage_Status);
     }
     terminal.Kind = *kind;
   }
@@ -135,18 +136,11 @@ Startup_Outcome Run_Startup_Options(int argc, char** argv, Terminal& terminal) {
   Interface_Record main_interface;
   Startup_Outcome outcome;
   try {
-    main_interface.Initialize(arguments, std::cout);
+    main_interface.Initialize(arguments);
     outcome = Decide(main_interface, terminal);
-  } catch (const options::File_Open_Error&) {
-    outcome = Ends(File_Status);
-  } catch (const options::Invalid_Switch&) {
-    outcome = Ends(Usage_Status);
-  } catch (const errors::Spec_Error&) {
-    outcome = Ends(Usage_Status);
-  } catch (const options::Configuration_Error&) {
-    outcome = Ends(Usage_Status);
-  } catch (const options::Text_Conversion_Error&) {
-    outcome = Ends(Usage_Status);
+  } catch (const Startup_Error& error) {
+    std::cout << error.what() << '\n';
+    outcome = Ends(error.Exit_Status());
   }
   // What follows may write to the descriptor directly; nothing of ours may trail it.
   std::cout.flush();

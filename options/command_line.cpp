@@ -1,7 +1,7 @@
 // The switch scanner of the command line.
 #include <string>
 
-#include "options/nk-options.hpp"
+#include "nk-options.hpp"
 
 namespace nk::options {
 namespace {
@@ -16,14 +16,13 @@ std::string_view Character_At(std::string_view argument, std::size_t at) {
   return argument.substr(at, end - at);
 }
 
-[[noreturn]] void Invalid(std::string_view switch_text, std::ostream& out) {
-  out << "Invalid Switch " << switch_text << '\n';
-  throw Invalid_Switch("invalid switch " + std::string(switch_text));
+[[noreturn]] void Invalid(std::string_view switch_text) {
+  throw Invalid_Switch("Invalid Switch " + std::string(switch_text));
 }
 
 }  // namespace
 
-Option_Array Parse_Command_Line(std::span<const std::string> arguments, std::ostream& out) {
+Option_Array Parse_Command_Line(std::span<const std::string> arguments) {
   auto options = New_Option_Array();
   for (std::size_t index = 0; index < arguments.size(); ++index) {
     const std::string_view argument = arguments[index];
@@ -31,14 +30,14 @@ Option_Array Parse_Command_Line(std::span<const std::string> arguments, std::ost
       continue;  // no positional arguments: ignored
     }
     if (argument.size() == 1 || argument[1] == '-') {
-      Invalid(argument, out);
+      Invalid(argument);
     }
     for (std::size_t at = 1; at < argument.size(); ++at) {
       const auto* row = parameters::Find_Switch(static_cast<unsigned char>(argument[at]));
       if (row == nullptr) {
         std::string written = "-";
         written += Character_At(argument, at);
-        Invalid(written, out);
+        Invalid(written);
       }
       auto& option = options[parameters::Slot(row->Option)];
       option.Present = true;
@@ -51,14 +50,25 @@ Option_Array Parse_Command_Line(std::span<const std::string> arguments, std::ost
       } else if (index + 1 < arguments.size()) {
         value = arguments[++index];
       } else {
-        out << "No parameter for " << row->Switch << '\n';
-        throw errors::Spec_Error(std::string("no value for -") + row->Switch);
+        throw errors::Spec_Error(std::string("No parameter for ") + row->Switch);
       }
       option.Value = Decode_Utf8(value, std::string("value of -") + row->Switch);
       break;  // the value took the rest of the argument
     }
   }
   return options;
+}
+
+}  // namespace nk::options
+
+namespace nk::options {
+
+Wide_String Decode_Utf8(std::string_view bytes, std::string_view what) {
+  if (const auto at = text::Invalid_Utf8_At(bytes)) {
+    throw Text_Conversion_Error(std::string(what) + ": not valid UTF-8 at byte " +
+                                std::to_string(*at));
+  }
+  return text::Decode_Utf8(bytes);
 }
 
 }  // namespace nk::options

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "options/nk-options.hpp"
+#include "nk-options.hpp"
 
 namespace nk::options {
 namespace {

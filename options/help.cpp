@@ -1,4 +1,4 @@
-#include "options/nk-interfaces.hpp"
+#include "nk-interfaces.hpp"
 
 namespace nk::interfaces {
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "options/nk-interfaces.hpp"
+#include "nk-interfaces.hpp"
 
 namespace nk::interfaces {
 namespace {
@@ -37,13 +37,13 @@ Interface_Record::Interface_Record()
     : command_line_parameters_(parameters::New_Parameter_Array()),
       file_parameters_(parameters::New_Parameter_Array()) {}
 
-void Interface_Record::Initialize(std::span<const std::string> arguments, std::ostream& out) {
+void Interface_Record::Initialize(std::span<const std::string> arguments) {
   try {
-    const auto options = options::Parse_Command_Line(arguments, out);
+    const auto options = options::Parse_Command_Line(arguments);
     const auto& config = options[Slot(Option_Kind::CONFIG_FILENAME)];
     if (config.Present) {
       // UTF-8 as typed, so a name with accents names the file the user sees.
-      parameters_ = Load_Configuration(options::Encode_Utf8(*config.Value), file_parameters_);
+      parameters_ = Load_Configuration(text::Encode_Utf8(*config.Value), file_parameters_);
     } else if (Is_Regular_File(Default_Configuration_File)) {
       parameters_ = Load_Configuration(Default_Configuration_File, file_parameters_);
     } else {
@@ -56,15 +56,8 @@ void Interface_Record::Initialize(std::span<const std::string> arguments, std::o
         *parameters_[Slot(row.Option)] = given;
       }
     }
-  } catch (const options::Invalid_Switch&) {
-    out << "Other error in initialization of Main_Interface.\n";
-    throw;
-  } catch (const errors::Spec_Error&) {
-    out << "Other error in initialization of Main_Interface.\n";
-    throw;
-  } catch (const std::runtime_error& error) {
-    // Not printed yet: the file and conversion errors carry their own line.
-    out << error.what() << '\n' << "Other error in initialization of Main_Interface.\n";
+  } catch (errors::Startup_Error& error) {
+    error.Add_Line("Other error in initialization of Main_Interface.");
     throw;
   }
 }

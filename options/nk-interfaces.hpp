@@ -7,8 +7,8 @@
 #include <span>
 #include <string>
 
-#include "options/nk-options.hpp"
-#include "options/nk-parameters.hpp"
+#include "nk-options.hpp"
+#include "nk-parameters.hpp"
 
 namespace nk::interfaces {
 
@@ -31,9 +31,9 @@ class Interface_Record {
   Interface_Record();
 
   // Fills the table in use from `arguments` (program name excluded) and the
-  // configuration file. On any error prints its line (unless the scanner already did)
-  // and "Other error in initialization of Main_Interface." to `out`, then rethrows it.
-  void Initialize(std::span<const std::string> arguments, std::ostream& out);
+  // configuration file. Any error is rethrown with the line "Other error in
+  // initialization of Main_Interface." added under its message.
+  void Initialize(std::span<const std::string> arguments);
   // A copy of the option's record; std::out_of_range for NONE or before Initialize.
   Parameter_Record Get_Parameter(Option_Kind option) const;
   // The ten lines of help.

@@ -21,8 +21,8 @@
 #include <string>
 #include <string_view>
 
-#include "options/nk-errors.hpp"
-#include "options/nk-parameters.hpp"
+#include "nk-errors.hpp"
+#include "nk-parameters.hpp"
 
 namespace nk::options {
 
@@ -30,24 +30,28 @@ using parameters::Option_Kind;
 using parameters::Wide_String;
 
 // An unknown or malformed switch.
-class Invalid_Switch : public std::runtime_error {
+class Invalid_Switch : public errors::Startup_Error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit Invalid_Switch(std::string message)
+      : Startup_Error(std::move(message), errors::Usage_Status) {}
 };
 // Bytes that are not UTF-8, in an option value or in a configuration file.
-class Text_Conversion_Error : public std::runtime_error {
+class Text_Conversion_Error : public errors::Startup_Error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit Text_Conversion_Error(std::string message)
+      : Startup_Error(std::move(message), errors::Usage_Status) {}
 };
 // A configuration file that breaks the line rules (an empty line, a value letter alone).
-class Configuration_Error : public std::runtime_error {
+class Configuration_Error : public errors::Startup_Error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit Configuration_Error(std::string message)
+      : Startup_Error(std::move(message), errors::Usage_Status) {}
 };
 // A configuration file that cannot be opened or read.
-class File_Open_Error : public std::runtime_error {
+class File_Open_Error : public errors::Startup_Error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit File_Open_Error(std::string message)
+      : Startup_Error(std::move(message), errors::File_Status) {}
 };
 
 struct Option_Tagged_Type {
@@ -62,19 +66,15 @@ using Option_Array = std::array<Option_Tagged_Type, parameters::Option_Count>;
 // Nine unmarked objects, Has_Value as the option table says.
 Option_Array New_Option_Array();
 
-// UTF-8 bytes to characters; Text_Conversion_Error naming `what` for malformed bytes,
-// overlong forms, surrogates and code points beyond U+10FFFF.
+// UTF-8 bytes to characters; Text_Conversion_Error naming `what` for any byte that is
+// not well-formed UTF-8.
 Wide_String Decode_Utf8(std::string_view bytes, std::string_view what);
-// Surrogates and values beyond U+10FFFF become U+FFFD.
-std::string Encode_Utf8(std::u32string_view text);
-// Every character above U+00FF becomes a blank; the others become their byte.
-std::string Narrow(std::u32string_view text);
 
-// Marks the options of `arguments`. Prints "Invalid Switch " and the switch as written
-// (its dash included) and throws Invalid_Switch, or prints "No parameter for" and the
-// letter and throws errors::Spec_Error. A value that is not UTF-8 throws
-// Text_Conversion_Error. Values are stored as given: no number conversion happens here.
-Option_Array Parse_Command_Line(std::span<const std::string> arguments, std::ostream& out);
+// Marks the options of `arguments`. Throws Invalid_Switch ("Invalid Switch " and the
+// switch as written, its dash included), errors::Spec_Error ("No parameter for" and the
+// letter), or Text_Conversion_Error for a value that is not UTF-8. Values are stored as
+// given: no number conversion happens here.
+Option_Array Parse_Command_Line(std::span<const std::string> arguments);
 
 // The options of a configuration file's content; `name` only labels the errors
 // (Configuration_Error, Text_Conversion_Error).

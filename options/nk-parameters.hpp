@@ -10,10 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "nk-text.hpp"
+
 namespace nk::parameters {
 
 // Option values and file names: decoded UTF-8, one character per element.
-using Wide_String = std::u32string;
+using text::Wide_String;
 
 enum class Option_Kind : std::uint8_t {
   NONE,

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "options/nk-versions.hpp"
+#include "nk-versions.hpp"
 
 namespace nk::versions {
 

@@ -1,4 +1,4 @@
-#include "options/nk-options.hpp"
+#include "nk-options.hpp"
 
 namespace nk::options {
 

@@ -1,16 +1,9 @@
 #include <algorithm>
 
-#include "options/nk-parameters.hpp"
+#include "nk-parameters.hpp"
+#include "nk-text.hpp"
 
 namespace nk::parameters {
-namespace {
-
-std::u32string Widen(std::string_view text) {
-  return {text.begin(), text.end()};
-}
-
-}  // namespace
-
 std::string_view Image(Option_Kind option) {
   static constexpr std::array<std::string_view, Option_Count> names = {
       "NONE", "CONFIG_FILENAME", "HELP", "VERSION", "TERM_NAME", "INITIALIZE",
@@ -36,9 +29,9 @@ Parameter_Array New_Parameter_Array() {
     record->Has_Value = row.Has_Value;
     record->Switch = std::u32string(1, char32_t(row.Switch));
     record->Option = row.Option;
-    record->Description = Widen(row.Description);
+    record->Description = text::Widen(row.Description);
     if (row.Has_Value) {
-      record->Type_Name = Widen(row.Type_Name);
+      record->Type_Name = text::Widen(row.Type_Name);
     }
     table[Slot(row.Option)] = std::move(record);
   }

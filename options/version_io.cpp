@@ -1,4 +1,4 @@
-#include "options/nk-versions-version_io.hpp"
+#include "nk-versions-version_io.hpp"
 
 namespace nk::versions {
 

@@ -19,7 +19,7 @@
 #include <cstring>
 #include <string>
 
-#include "shared/nk-shared.hpp"
+#include "nk-shared.hpp"
 
 namespace nk::shared {
 namespace {

@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "shared/nk-shared.hpp"
+#include "nk-shared.hpp"
+#include "nk-text.hpp"
 
 namespace nk::shared {
 namespace {
@@ -36,11 +37,10 @@ std::string_view Take_Digits(std::string_view& text) {
 
 Hundredths To_Hundredths(std::string_view text) {
   const std::string_view original = text;
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) {
+  text = text::Trim_Blanks(text);
+  if (text.empty()) {
     Reject(original, "not a decimal number");
   }
-  text = text.substr(first, text.find_last_not_of(' ') - first + 1);
 
   bool negative = false;
   if (text.front() == '+' || text.front() == '-') {

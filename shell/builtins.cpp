@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "shell/nk-shell.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 namespace {

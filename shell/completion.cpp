@@ -10,8 +10,8 @@
 #include <system_error>
 #include <vector>
 
-#include "shell/nk-shell.hpp"
-#include "shell/pattern.hpp"
+#include "nk-shell.hpp"
+#include "pattern.hpp"
 
 namespace nk::shell {
 

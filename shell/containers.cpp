@@ -1,7 +1,7 @@
 // The terminal thread's bounded containers: the history set and the entry tables.
 #include <algorithm>
 
-#include "shell/nk-shell.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 

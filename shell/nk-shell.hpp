@@ -18,14 +18,13 @@
 #include <string_view>
 #include <vector>
 
+#include "nk-text.hpp"
+
 namespace nk::shell {
 
-using Wide_String = std::u32string;
-
-// Every character above U+00FF becomes a blank.
-std::string Narrow(std::u32string_view text);
-// Each byte becomes the character of the same code.
-Wide_String Widen(std::string_view text);
+using text::Narrow;
+using text::Wide_String;
+using text::Widen;
 
 // ---- Typed values -------------------------------------------------------------------
 
@@ -100,8 +99,8 @@ struct Result_Record {
   const Result_Kind Kind;
   // Search results: element 1 is always the empty text, matches follow in the order found.
   std::unique_ptr<Wide_String_Array> Found_Names;
-  std::int32_t Tag = 0;    // carried, never read
-  bool Marked = false;     // carried, never read
+  std::int32_t Tag = 0;  // carried, never read
+  bool Marked = false;   // carried, never read
 };
 
 struct File_Result_Record : Result_Record {
@@ -144,6 +143,10 @@ struct Assignment {
 std::optional<Assignment> Split_Assignment(std::string_view line);
 std::string Remove_Quotes(std::string_view text);
 std::string Strip_Dot_Slash(std::string_view name);
+// A line that changes the running total: its first character is "+" or "-".
+constexpr bool Is_Total_Line(std::string_view line) {
+  return !line.empty() && (line.front() == '+' || line.front() == '-');
+}
 
 // ---- Builtins -----------------------------------------------------------------------
 
@@ -159,8 +162,7 @@ class Directory_Error : public std::runtime_error {
 };
 
 // cd: returns the new Old_Pwd; writes "no old_pwd." on `out` for `cd -` without one.
-std::string Change_Directory(std::string_view line, const std::string& old_pwd,
-                             std::ostream& out);
+std::string Change_Directory(std::string_view line, const std::string& old_pwd, std::ostream& out);
 // The images of every variable named exactly `name`, no separator, no line end.
 void Put_Value(std::string_view name, const Attribut_Table& table, std::ostream& out);
 void Put_Value_Line(std::string_view name, const Attribut_Table& table, std::ostream& out);
@@ -184,7 +186,6 @@ struct Completion_Answer {
 Completion_Answer Complete_Last_Word(std::string_view line);
 // Appends every path under `directory` (components are patterns) matching `pattern`.
 // Throws Completion_Error, leaving `result` as it was.
-void Search_Directory(std::string_view directory, std::string_view pattern,
-                      Result_Record& result);
+void Search_Directory(std::string_view directory, std::string_view pattern, Result_Record& result);
 
 }  // namespace nk::shell

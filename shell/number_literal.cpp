@@ -1,5 +1,5 @@
 // Number literals of typed entries: exact, overflow-free, total over every input text.
-#include "shell/number_literal.hpp"
+#include "number_literal.hpp"
 
 #include <charconv>
 #include <cstddef>

@@ -1,13 +1,13 @@
 // Wildcard patterns compiled to a position (Glushkov) automaton: every "*", "?", set and
 // literal character is one position; braces only add edges between positions, so a
 // pattern of n characters has at most n + 1 positions, whatever its alternatives.
-#include "shell/pattern.hpp"
+#include "pattern.hpp"
 
 #include <algorithm>
 #include <bit>
 #include <bitset>
 
-#include "shell/nk-shell.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 

@@ -1,5 +1,5 @@
 // The result records that a completion hands to the terminal thread.
-#include "shell/nk-shell.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 

@@ -1,29 +1,11 @@
-// Pure text operations on command lines: narrowing, builtin recognition, the command
+// Pure text operations on command lines: builtin recognition, the command
 // word, quote removal and the "./" prefix. Blank means the space character only.
 #include <array>
 #include <utility>
 
-#include "shell/nk-shell.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
-
-std::string Narrow(std::u32string_view text) {
-  std::string result;
-  result.reserve(text.size());
-  for (const char32_t c : text) {
-    // Characters without a Latin-1 form become blanks rather than wrapped bytes, which
-    // could otherwise turn into quotes or other characters that mean something to a shell.
-    result.push_back(c > 0xFF ? ' ' : static_cast<char>(static_cast<unsigned char>(c)));
-  }
-  return result;
-}
-
-Wide_String Widen(std::string_view text) {
-  Wide_String result;
-  result.reserve(text.size());
-  for (const char c : text) result.push_back(static_cast<unsigned char>(c));
-  return result;
-}
 
 Builtin_Command Recognize_Builtin(std::string_view line) {
   static constexpr std::array<std::pair<std::string_view, Builtin_Command>, 7> Names{{
@@ -43,13 +25,7 @@ Builtin_Command Recognize_Builtin(std::string_view line) {
     candidate = line;
   }
   for (const auto& [name, command] : Names) {
-    if (candidate.size() != name.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < name.size() && same; ++i) {
-      const char c = candidate[i];
-      same = ((c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c) == name[i];
-    }
-    if (same) return command;
+    if (text::Equal_Ignoring_Case(candidate, name)) return command;
   }
   return Builtin_Command::NONE;
 }

@@ -3,28 +3,12 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/nk-shell.hpp"
-#include "shell/number_literal.hpp"
+#include "nk-shell.hpp"
+#include "nk-text.hpp"
+#include "number_literal.hpp"
 
 namespace nk::shell {
 namespace {
-
-// `text` without the blanks (spaces only; a tab is an ordinary character) around it.
-std::string_view Trim_Blanks(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-bool Equal_Ignoring_Case(std::string_view text, std::string_view upper) {
-  if (text.size() != upper.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    const char folded = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    if (folded != upper[i]) return false;
-  }
-  return true;
-}
 
 // Scientific image with six significant digits: " 1.50000E+00", "-2.50000E-03".
 // Infinities, which a literal beyond the float range rounds to, read " +Inf" and "-Inf";
@@ -43,10 +27,10 @@ std::string Float_Image(float value) {
 Attribut_Record Create(std::string_view name, std::string_view value) {
   Attribut_Record entry;
   entry.Name = std::string(name);
-  const std::string_view core = Trim_Blanks(value);
-  if (Equal_Ignoring_Case(core, "TRUE") || Equal_Ignoring_Case(core, "FALSE")) {
+  const std::string_view core = text::Trim_Blanks(value);
+  if (text::Equal_Ignoring_Case(core, "TRUE") || text::Equal_Ignoring_Case(core, "FALSE")) {
     entry.Value_Kind = Value_Type::BOO;
-    entry.Boolean_Value = Equal_Ignoring_Case(core, "TRUE");
+    entry.Boolean_Value = text::Equal_Ignoring_Case(core, "TRUE");
   } else if (const auto number = Parse_Number(core)) {
     if (number->Is_Integer) {
       entry.Value_Kind = Value_Type::INT;

@@ -1,5 +1,5 @@
 // Splitting a command line into words and a "name=value" assignment.
-#include "shell/nk-shell.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 

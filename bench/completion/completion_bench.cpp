@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/nk-shell.hpp"
+#include "nk-shell.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "main/execute.hpp"
+#include "run/execute.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "shared/nk-shared.hpp"
+#include "nk-shared.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "main/key_decoder.hpp"
+#include "terminal/key_decoder.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "main/path_search.hpp"
+#include "run/path_search.hpp"
 
 #include <gtest/gtest.h>
 

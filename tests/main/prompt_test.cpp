@@ -1,4 +1,4 @@
-#include "main/prompt.hpp"
+#include "screen/prompt.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "main/rendezvous.hpp"
+#include "threads/rendezvous.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "main/spawn.hpp"
+#include "run/spawn.hpp"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -17,10 +17,12 @@
 #include <string>
 #include <thread>
 
-#include "main/background.hpp"
-#include "main/semaphore_guard.hpp"
-#include "main/terminal_thread.hpp"
-#include "shared/nk-shared.hpp"
+#include "nk-shared.hpp"
+#include "screen/cpu_process.hpp"
+#include "screen/deamon.hpp"
+#include "screen/screen.hpp"
+#include "threads/semaphore_guard.hpp"
+#include "threads/terminal_thread.hpp"
 
 namespace {
 

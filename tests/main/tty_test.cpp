@@ -1,4 +1,4 @@
-#include "main/tty.hpp"
+#include "terminal/tty.hpp"
 
 #include <gtest/gtest.h>
 #include <pty.h>

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "shared/nk-shared.hpp"
+#include "nk-shared.hpp"
 
 namespace nk::shared {
 namespace {

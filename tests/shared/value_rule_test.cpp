@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "shared/nk-shared.hpp"
+#include "nk-shared.hpp"
 
 namespace nk::shared {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/nk-shell.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 namespace {

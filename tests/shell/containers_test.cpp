@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "shell/nk-shell.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 namespace {

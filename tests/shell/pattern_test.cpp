@@ -1,12 +1,12 @@
 // Wildcard patterns: syntax, ill-formed patterns and linear-time matching.
-#include "shell/pattern.hpp"
+#include "pattern.hpp"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "shell/nk-shell.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 namespace {

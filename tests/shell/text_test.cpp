@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/nk-shell.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 namespace {

@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "shell/nk-shell.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 namespace {

@@ -1,0 +1,14 @@
+// Running a finished line: changes of the total, builtins, external commands.
+#pragma once
+
+#include "threads/shell_state.hpp"
+
+namespace nk::main {
+
+// Runs the line in `state.Line` (not empty). The caller has paused the periodic redraw,
+// holds Line_Lock and has written the line end; this does the rest up to and including
+// the history and the emptying of the line. Reports every error as one line and never
+// throws.
+void Execute_Line(Shell_State& state);
+
+}  // namespace nk::main

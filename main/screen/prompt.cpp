@@ -1,0 +1,81 @@
+#include "screen/prompt.hpp"
+
+#include "nk-text.hpp"
+#include "quote.hpp"
+
+namespace nk::main {
+
+namespace {
+
+constexpr std::size_t Usage_Columns = 5;
+constexpr std::string_view Unknown_Image = " ?.??";
+
+void Append_Two_Digits(std::string& text, int value) {
+  text += static_cast<char>('0' + value / 10 % 10);
+  text += static_cast<char>('0' + value % 10);
+}
+
+}  // namespace
+
+std::string Usage_Field(std::string_view first_line) {
+  const auto shown = first_line.substr(0, Usage_Columns);
+  std::string field(Usage_Columns - shown.size(), ' ');
+  field += shown;
+  field += '%';
+  return field;
+}
+
+std::string Sample_File(std::string_view home) {
+  return std::string(home) + "/.cpu_usage.txt";
+}
+
+std::string Sample_Command(std::string_view home) {
+  // system() already hands the text to the command interpreter: a nested "sh -c" would
+  // only start a second shell on every redraw. HOME is quoted, so blanks, quotes or "$"
+  // in it neither break the command nor inject one. Errors of a missing sampler would
+  // land on the prompt twice a second, hence 2>/dev/null.
+  return "exec " + shell::Shell_Quote(std::string(home) + "/bin/cpu") + " > " +
+         shell::Shell_Quote(Sample_File(home)) + " </dev/null 2>/dev/null";
+}
+
+Clock_Time Utc_Time(std::time_t moment) {
+  std::tm parts{};
+  ::gmtime_r(&moment, &parts);
+  return {parts.tm_hour, parts.tm_min, parts.tm_sec};
+}
+
+std::string Unknown_Total(std::size_t width) {
+  if (width <= Unknown_Image.size()) {
+    return std::string(Unknown_Image);
+  }
+  return std::string(width - Unknown_Image.size(), ' ') + std::string(Unknown_Image);
+}
+
+std::string Build_Prompt(Terminal_Kind kind, std::string_view usage, Clock_Time time,
+                         std::string_view total) {
+  std::string prompt(Image(kind));
+  prompt += ':';
+  prompt += usage;
+  prompt += ": ";
+  Append_Two_Digits(prompt, time.Hours);
+  prompt += ':';
+  Append_Two_Digits(prompt, time.Minutes);
+  prompt += ':';
+  Append_Two_Digits(prompt, time.Seconds);
+  prompt += ':';
+  prompt += total;
+  prompt += "$ ";
+  return prompt;
+}
+
+std::string Build_Frame(std::string_view prompt, std::size_t blanks, std::u32string_view line) {
+  std::string frame = "\r";
+  frame += prompt;
+  frame.append(blanks, ' ');
+  frame += '\r';
+  frame += prompt;
+  frame += text::Encode_Utf8(line);
+  return frame;
+}
+
+}  // namespace nk::main

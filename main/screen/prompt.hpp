@@ -1,0 +1,48 @@
+// The status prompt and the frame that redraws it, as pure functions. A frame is
+//   CR, prompt, blanks over what the last drawing may have left, CR, prompt, line
+// and no line end: the cursor stays after the line, where the next character goes.
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "nelk.hpp"
+
+namespace nk::main {
+
+// Six blanks: the usage before the first sample.
+inline constexpr std::string_view No_Usage = "      ";
+
+// The six-character usage field: the sample's first line right-aligned in five columns,
+// then "%". A line longer than five characters shows its first five, so a chatty
+// sampler cannot push the clock and the total out of place.
+std::string Usage_Field(std::string_view first_line);
+
+// Where the sampler writes, and the command that runs it: $HOME/bin/cpu with its output
+// in $HOME/.cpu_usage.txt, no terminal input and no error output. HOME is quoted for the shell, so
+// blanks, quotes or "$" in it neither break the command nor run anything else.
+std::string Sample_File(std::string_view home);
+std::string Sample_Command(std::string_view home);
+
+struct Clock_Time {
+  int Hours = 0;
+  int Minutes = 0;
+  int Seconds = 0;
+};
+// The time of day of `moment` in UTC.
+Clock_Time Utc_Time(std::time_t moment);
+
+// The total as shown when its file cannot be read: " ?.??", right-aligned in `width`
+// columns so the prompt keeps the width of the last total drawn.
+std::string Unknown_Total(std::size_t width);
+
+// "KIND:USAGE6: HH:MM:SS:TOTAL$ ", the total as its image (" 0.00", "-3.50").
+std::string Build_Prompt(Terminal_Kind kind, std::string_view usage, Clock_Time time,
+                         std::string_view total);
+
+// The bytes of one redraw; `blanks` is Previous_Length + Total_Width + 6.
+std::string Build_Frame(std::string_view prompt, std::size_t blanks, std::u32string_view line);
+
+}  // namespace nk::main

@@ -1,0 +1,58 @@
+#include "screen/screen.hpp"
+
+#include <ctime>
+#include <exception>
+
+#include "nk-shared.hpp"
+#include "terminal/output.hpp"
+#include "threads/semaphore_guard.hpp"
+
+namespace nk::main {
+
+void Screen::Refresh() {
+  inbox_.Call(Screen_Op::REFRESH, Waits::BODY);
+}
+
+void Screen::Serve(std::latch& started) {
+  started.count_down();
+  while (auto accepted = inbox_.Accept()) {
+    if (accepted->Get() == Screen_Op::STOP) {
+      inbox_.Close();
+      return;
+    }
+    try {
+      Draw();
+    } catch (const std::exception& error) {
+      // A redraw that failed must not end the thread that every key waits for.
+      Write_Whole(output_fd_, std::string("\nScreen error: ") + error.what() + "\n");
+    }
+  }
+}
+
+std::string Screen::Total_Image() const {
+  try {
+    return shared::Image(shared::Read_Total_Sum());
+  } catch (const shared::File_Error&) {
+    // A damaged total file must not take the prompt down with it.
+    return Unknown_Total(state_.Total_Width);
+  }
+}
+
+void Screen::Draw() {
+  Semaphore_Guard hold(state_.Line_Lock);
+  prompt_.clear();
+  cpu_.Sample();
+  if (auto usage = cpu_.Get_Usage()) {
+    usage_ = std::move(*usage);
+  }
+  const std::string total = Total_Image();
+  prompt_ = Build_Prompt(state_.Term.Kind, usage_, Utc_Time(std::time(nullptr)), total);
+  const std::size_t blanks = state_.Previous_Length + state_.Total_Width + 6;
+  Write_Whole(output_fd_, Build_Frame(prompt_, blanks, state_.Line));
+  // The width of what was drawn, not of a second read: the next frame must blank exactly
+  // this image, even when another process changed the total meanwhile.
+  state_.Total_Width = total.size();
+  state_.Previous_Length = 0;
+}
+
+}  // namespace nk::main

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+
+#include "screen/cpu_process.hpp"
+#include "threads/request_server.hpp"
+#include "threads/shell_state.hpp"
+
+namespace nk::main {
+
+enum class Screen_Op { REFRESH, STOP };
+// "screen": draws the prompt and the line in one write, under Line_Lock.
+class Screen : public Request_Server<Screen_Op> {
+ public:
+  Screen(Shell_State& state, Cpu_Process& cpu, int output_fd)
+      : Request_Server("screen", Screen_Op::STOP),
+        state_(state),
+        cpu_(cpu),
+        output_fd_(output_fd) {}
+  ~Screen() {
+    Stop();
+    Join();
+  }
+
+  void Start() {
+    Launch([this](std::latch& started) { Serve(started); });
+  }
+  // Redraws; returns when the frame is written. The caller must not hold Line_Lock.
+  void Refresh();
+
+ private:
+  void Serve(std::latch& started);
+  void Draw();
+  std::string Total_Image() const;
+
+  Shell_State& state_;
+  Cpu_Process& cpu_;
+  int output_fd_;
+  // The thread's own.
+  std::string prompt_;
+  std::string usage_{No_Usage};  // the last figure received
+};
+
+}  // namespace nk::main

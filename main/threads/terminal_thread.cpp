@@ -1,0 +1,248 @@
+#include "threads/terminal_thread.hpp"
+
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <utility>
+
+#include "run/execute.hpp"
+#include "terminal/output.hpp"
+#include "terminal/tty.hpp"
+#include "threads/semaphore_guard.hpp"
+
+namespace nk::main {
+
+namespace {
+
+constexpr bool Is_Control(char32_t c) {
+  return c <= 0x1F || (c >= 0x7F && c <= 0x9F);
+}
+
+constexpr char32_t Tab = U'\t';
+constexpr char32_t Line_Feed = U'\n';
+constexpr char32_t Carriage_Return = U'\r';
+constexpr char32_t Form_Feed = U'\f';  // Control-L
+constexpr char32_t Delete = U'\x7F';   // what the Backspace key sends
+
+}  // namespace
+
+Terminal_Thread::~Terminal_Thread() {
+  if (thread_.joinable()) {
+    Send({Request_Kind::Quit});
+    Join();
+  }
+}
+
+void Terminal_Thread::Start() {
+  thread_ = Start_Named_Thread("terminal.proc", [this](std::latch& started) { Run(started); });
+}
+
+bool Terminal_Thread::Send(Terminal_Request request) {
+  return inbox_.Call(request, Waits_For_Body(request.Kind) ? Waits::BODY : Waits::ACCEPT);
+}
+
+void Terminal_Thread::Join() {
+  if (thread_.joinable()) {
+    thread_.join();
+  }
+}
+
+void Terminal_Thread::Run(std::latch& started) {
+  state_ = std::make_unique<Shell_State>(terminal_);
+  cpu_ = std::make_unique<Cpu_Process>(state_->Directory_Lock);
+  screen_ = std::make_unique<Screen>(*state_, *cpu_, settings_.Output_Fd);
+  // Paused until the key loop's first request: a prompt drawn earlier would land in the
+  // middle of what the start-up options print, or after their one-shot output.
+  deamon_ = std::make_unique<Deamon>([this] { screen_->Refresh(); }, settings_.Redraw_Period, true);
+  started.count_down();
+  cpu_->Start();
+  screen_->Start();
+  deamon_->Start();
+  // No sample of its own at start-up: the key loop's first Refresh takes one anyway, and a
+  // one-shot run (-t, -a ...) must not spawn the sampler at all.
+  while (auto accepted = inbox_.Accept()) {
+    const Terminal_Request request = accepted->Get();
+    if (request.Kind == Request_Kind::Quit) {
+      Stop_Workers();
+      inbox_.Close();
+      accepted->Done();
+      break;
+    }
+    if (!std::exchange(key_loop_started_, true)) {
+      deamon_->Resume();
+    }
+    bool redraw = false;
+    try {
+      redraw = Serve(request);
+    } catch (const std::exception& error) {
+      // No error ends this thread: every other thread and the key loop depend on it.
+      Report(std::string("Internal error: ") + error.what());
+      redraw = request.Kind == Request_Kind::Key;
+    }
+    accepted->Done();
+    if (redraw) {
+      screen_->Refresh();
+      fresh_ = true;
+    }
+  }
+  cpu_->Join();
+  deamon_->Join();
+  screen_->Join();
+}
+
+void Terminal_Thread::Stop_Workers() {
+  cpu_->Stop();
+  deamon_->Stop();
+  screen_->Stop();
+}
+
+bool Terminal_Thread::Serve(const Terminal_Request& request) {
+  const bool was_fresh = std::exchange(fresh_, false);
+  switch (request.Kind) {
+    case Request_Kind::Key:
+      Serve_Key(request.Character);
+      return true;
+    case Request_Kind::Refresh:
+      return !was_fresh;
+    case Request_Kind::History_Back:
+      History_Back();
+      return false;
+    case Request_Kind::History_Forward:
+      History_Forward();
+      return false;
+    default:
+      return false;  // accepted and done: these keys do nothing
+  }
+}
+
+void Terminal_Thread::Serve_Key(char32_t c) {
+  if (!Is_Control(c)) {
+    Append(c);
+  } else if (c == Tab) {
+    Complete();
+  } else if (c == Line_Feed || c == Carriage_Return) {
+    Enter();
+  } else if (c == Form_Feed) {
+    Clear_Screen();
+  } else if (c == Delete) {
+    Backspace();
+  }
+}
+
+void Terminal_Thread::Append(char32_t c) {
+  Semaphore_Guard hold(state_->Line_Lock);
+  state_->Line += c;
+}
+
+void Terminal_Thread::Backspace() {
+  Semaphore_Guard hold(state_->Line_Lock);
+  state_->Previous_Length = state_->Line.size();
+  if (!state_->Line.empty()) {
+    state_->Line.pop_back();
+  }
+}
+
+void Terminal_Thread::Complete() {
+  if (state_->Line.empty()) {
+    return;
+  }
+  Semaphore_Guard hold(state_->Line_Lock);
+  if (state_->Completion_Result) {
+    state_->Completion_Result->Found_Names.reset();
+  }
+  shell::Completion_Answer answer;
+  try {
+    answer = shell::Complete_Last_Word(shell::Narrow(state_->Line));
+  } catch (const shell::Completion_Error& error) {
+    Write_Whole(settings_.Output_Fd, std::string("\nCompletion error: ") + error.what() + "\n");
+    return;
+  }
+  if (answer.New_Line) {
+    state_->Previous_Length = state_->Line.size();
+    state_->Line = std::move(*answer.New_Line);
+    state_->Completion_Result.reset();
+    return;
+  }
+  state_->Completion_Result = std::move(answer.Result);
+  std::string listing;
+  if (state_->Completion_Result && state_->Completion_Result->Found_Names) {
+    for (const auto& name : *state_->Completion_Result->Found_Names) {
+      listing += shell::Strip_Dot_Slash(shell::Narrow(name));
+      listing += '\n';
+    }
+  }
+  Write_Whole(settings_.Output_Fd, listing);
+}
+
+void Terminal_Thread::Enter() {
+  if (state_->Line.empty()) {
+    return;
+  }
+  // Pause before Line_Lock: deamon may be inside a redraw that waits for the lock.
+  deamon_->Pause();
+  {
+    Semaphore_Guard hold(state_->Line_Lock);
+    Write_Whole(settings_.Output_Fd, "\n");
+    try {
+      Execute_Line(*state_);
+    } catch (const std::exception& error) {
+      std::cout << "Internal error: " << error.what() << '\n';
+    }
+    std::cout.flush();
+    deamon_->Resume();
+  }
+}
+
+void Terminal_Thread::Clear_Screen() {
+  std::cout.flush();
+  int status = 0;
+  {
+    tty::Cooked_Mode cooked;  // "clear" must see the terminal as it was found
+    status = std::system("clear");
+  }
+  state_->Last_Status = status;
+  screen_->Refresh();
+}
+
+void Terminal_Thread::History_Back() {
+  const std::size_t count = state_->History_Count;
+  const std::size_t position = state_->History_Position;
+  if (count == 0 || count <= position) {
+    Bell();
+    return;
+  }
+  ++state_->History_Position;
+  Show(state_->History.Item(count - position));
+}
+
+void Terminal_Thread::History_Forward() {
+  const std::size_t count = state_->History_Count;
+  const std::size_t position = state_->History_Position;
+  if (position == 0) {
+    Bell();
+    return;
+  }
+  --state_->History_Position;
+  Show(position == 1 ? std::u32string() : state_->History.Item(count - position + 2));
+}
+
+void Terminal_Thread::Show(std::u32string line) {
+  {
+    Semaphore_Guard hold(state_->Line_Lock);
+    state_->Previous_Length = state_->Line.size();
+    state_->Line = std::move(line);
+  }
+  screen_->Refresh();
+  fresh_ = true;
+}
+
+void Terminal_Thread::Bell() {
+  Write_Whole(settings_.Output_Fd, "\a");
+}
+
+void Terminal_Thread::Report(const std::string& text) {
+  Semaphore_Guard hold(state_->Line_Lock);
+  Write_Whole(settings_.Output_Fd, "\n" + text + "\n");
+}
+
+}  // namespace nk::main

@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <tuple>
+
+#include "nk-text.hpp"
+
+namespace {
+
+using nk::text::Decode_Utf8;
+using nk::text::Encode_Utf8;
+
+// Raw byte b, as the decoder gives it.
+constexpr char32_t R(unsigned b) {
+  return 0xDC00 + b;
+}
+
+TEST(Utf8, DecodesWellFormedTextAndEachInvalidByteAsItself) {
+  const std::tuple<const char*, std::string, std::u32string> cases[] = {
+      {"ascii and controls", "ls\t\x1b\x7f", U"ls\t\x1b\x7f"},
+      {"two bytes", "\xc3\xa9t\xc3\x85", U"\u00e9t\u00c5"},
+      {"three bytes", "\xe2\x82\xac", U"\u20ac"},
+      {"beyond U+FFFF kept whole", "a\xf0\x9f\x98\x80z", U"a\U0001F600z"},
+      {"last character", "\xf4\x8f\xbf\xbf", U"\U0010FFFF"},
+      {"stray continuation", "a\x80\xbfz", {U'a', R(0x80), R(0xbf), U'z'}},
+      {"overlong two-byte slash", "\xc0\xafx", {R(0xc0), R(0xaf), U'x'}},
+      {"overlong three-byte", "\xe0\x80\xafx", {R(0xe0), R(0x80), R(0xaf), U'x'}},
+      {"surrogate", "\xed\xa0\x80x", {R(0xed), R(0xa0), R(0x80), U'x'}},
+      {"beyond U+10FFFF", "\xf4\x90\x80\x80", {R(0xf4), R(0x90), R(0x80), R(0x80)}},
+      {"never-used bytes", "\xf5\xfe\xff", {R(0xf5), R(0xfe), R(0xff)}},
+      {"cut short by ascii", "\xe2\x82Z", {R(0xe2), R(0x82), U'Z'}},
+      {"cut short by a lead byte", "\xe2\xc3\xa9", {R(0xe2), U'\u00e9'}},
+      {"cut short by the end", "ok\xf0\x9f\x98", {U'o', U'k', R(0xf0), R(0x9f), R(0x98)}},
+      {"empty", "", U""},
+  };
+  for (const auto& [what, bytes, characters] : cases) {
+    EXPECT_EQ(Decode_Utf8(bytes), characters) << what;
+    EXPECT_EQ(Encode_Utf8(characters), bytes) << what;  // every byte string comes back
+    const bool valid = std::ranges::none_of(characters, nk::text::Is_Raw_Byte);
+    EXPECT_EQ(nk::text::Invalid_Utf8_At(bytes).has_value(), !valid) << what;
+  }
+  EXPECT_EQ(nk::text::Invalid_Utf8_At("ab\xc3\xa9\xff"), 5U);
+}
+
+TEST(Utf8, ReaderStopsAtTheCharacterItReturns) {
+  // A key must not wait for the next key: nothing past a whole character is read.
+  std::string bytes = "\xc3\xa9";
+  std::size_t next = 0;
+  nk::text::Utf8_Reader reader([&]() -> std::optional<unsigned char> {
+    if (next == bytes.size()) return std::nullopt;
+    return static_cast<unsigned char>(bytes[next++]);
+  });
+  EXPECT_EQ(reader.Next(), U'\u00e9');
+  EXPECT_EQ(next, 2U);
+  EXPECT_EQ(reader.Next(), std::nullopt);
+  EXPECT_EQ(reader.Next(), std::nullopt);
+}
+
+TEST(Utf8, EncodesEveryLengthAndReplacesWhatHasNoForm) {
+  const std::pair<std::u32string, std::string> cases[] = {
+      {U"\u00e9\u00c5", "\xc3\xa9\xc3\x85"},
+      {U"\U0001F600", "\xf0\x9f\x98\x80"},
+      {std::u32string(1, char32_t{0xD800}), "\xef\xbf\xbd"},
+      {std::u32string(1, char32_t{0x110000}), "\xef\xbf\xbd"},
+  };
+  for (const auto& [text, bytes] : cases) {
+    EXPECT_EQ(Encode_Utf8(text), bytes);
+  }
+  const std::u32string text = U"a\u00ff\u0100\u07ff\u0800\uffff\U00010000\U0010FFFF";
+  EXPECT_EQ(Decode_Utf8(Encode_Utf8(text)), text);
+}
+
+TEST(Text, BlanksAndLetterCase) {
+  using namespace nk::text;
+  EXPECT_EQ(Trim_Blanks("  a b \t "), "a b \t");
+  EXPECT_EQ(Trim_Blanks("   "), "");
+  EXPECT_EQ(First_Word("set x=1"), "set");
+  EXPECT_TRUE(Equal_Ignoring_Case("Put_Line", "PUT_LINE"));
+  EXPECT_FALSE(Equal_Ignoring_Case("put", "PUT_LINE"));
+  EXPECT_FALSE(Equal_Ignoring_Case("\xc3\xa9", "\xc3\x89"));  // ASCII letters only
+  EXPECT_EQ(Narrow(U"a\u00e9\u20ac"), "a\xe9 ");
+  EXPECT_EQ(Widen("a\xe9"), U"a\u00e9");
+}
+
+}  // namespace
