@@ -94,7 +94,7 @@ void Tail(Shell_State& state) {
     std::cout << "Error: errno = " << (state.Last_Status >= 0 ? " " : "") << state.Last_Status
               << '\n';
   }
-  state.History_Count = state.History.Append(state.Line);
+  state.History.Append(state.Line);
   state.History_Position = 0;
   state.Line.clear();
 }

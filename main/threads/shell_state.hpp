@@ -25,7 +25,8 @@ struct Shell_State {
 
   // Terminal thread only.
   shell::Wide_String_Set History{Table_Capacity};
-  std::size_t History_Count = 0;
+  // Entries in History, newest last; the set counts them itself.
+  std::size_t History_Count() const { return History.Count(); }
   std::size_t History_Position = 0;
   shell::Attribut_Table Alias_Table{Table_Capacity};
   shell::Attribut_Table Variable_Table{Table_Capacity};

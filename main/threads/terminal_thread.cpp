@@ -205,7 +205,7 @@ void Terminal_Thread::Clear_Screen() {
 }
 
 void Terminal_Thread::History_Back() {
-  const std::size_t count = state_->History_Count;
+  const std::size_t count = state_->History_Count();
   const std::size_t position = state_->History_Position;
   if (count == 0 || count <= position) {
     Bell();
@@ -216,7 +216,7 @@ void Terminal_Thread::History_Back() {
 }
 
 void Terminal_Thread::History_Forward() {
-  const std::size_t count = state_->History_Count;
+  const std::size_t count = state_->History_Count();
   const std::size_t position = state_->History_Position;
   if (position == 0) {
     Bell();

@@ -192,29 +192,5 @@ TEST_F(OneShot, WithoutAOneShotSwitchTheShellRuns) {
   }
 }
 
-TEST_F(OneShot, ConcurrentAddsLoseNoUpdate) {
-  constexpr int runs = 50;
-  int gate[2];
-  ASSERT_EQ(::pipe2(gate, O_CLOEXEC), 0);
-  std::vector<Piped_Run> results(runs);
-  std::vector<std::thread> threads;
-  for (int k = 0; k < runs; ++k) {
-    threads.emplace_back([&, k] {
-      results[k] = Run_Piped(tree_, {.Term = none, .Arguments = {"-a", "0.01"}}, "", gate[0]);
-    });
-  }
-  const std::string go(runs, 'g');  // releases every child at once
-  EXPECT_EQ(::write(gate[1], go.data(), go.size()), static_cast<ssize_t>(go.size()));
-  ::close(gate[1]);
-  for (auto& thread : threads) thread.join();
-  ::close(gate[0]);
-  for (const auto& result : results) {
-    EXPECT_EQ(result.Exit(), 0);
-    EXPECT_EQ(result.Output, "");
-  }
-  EXPECT_EQ(tree_.Read_File(Total_File), std::string("\x32\x00\x00\x00", 4));
-  EXPECT_EQ(Run({"-t"}).Output, " 0.50\n");
-}
-
 }  // namespace
 }  // namespace nk::pty_test

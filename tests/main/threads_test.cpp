@@ -325,7 +325,7 @@ TEST_F(Editor, HistoryWalksBothWaysRingsAtEitherEndAndBlanksLongerLines) {
   EXPECT_EQ(Bells(), 2);
   const std::u32string long_line(30, U'a');
   for (const auto& line : {long_line, std::u32string(U"e2"), std::u32string(U"e3")}) {
-    thread_->State().History_Count = thread_->State().History.Append(line);
+    thread_->State().History.Append(line);
   }
   for (const auto& expected : {U"e3", U"e2", long_line.c_str(), long_line.c_str()}) {
     Send(Request_Kind::History_Back);
@@ -363,7 +363,7 @@ TEST_F(Editor, EnterRunsAFullLineOnlyAndControlLRecordsTheStatusOfClear) {
   Type(U"\r");
   Settle();
   EXPECT_EQ(Output().find('\n', before.size()), std::string::npos);
-  EXPECT_EQ(thread_->State().History_Count, 0U);
+  EXPECT_EQ(thread_->State().History_Count(), 0U);
 
   Type(U"+2.5\r");
   EXPECT_EQ(Line(), U"");

@@ -1,21 +1,14 @@
-// The switch parser, the configuration reader, and Main_Interface's merge of the command
-// line over the configuration file.
+// The switch parser and the configuration reader; their merge is seen end to end.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "nk-interfaces.hpp"
 #include "nk-options.hpp"
 
 namespace nk::options {
 namespace {
 
-namespace fs = std::filesystem;
 using Arguments = std::vector<std::string>;
 using parameters::Slot;
 
@@ -34,12 +27,6 @@ std::string Summary(Lookup marked) {
 std::string Summary(const Option_Array& options) {
   return Summary([&](Option_Kind kind) {
     return std::pair(options[Slot(kind)].Present, options[Slot(kind)].Value);
-  });
-}
-std::string Summary(const interfaces::Interface_Record& record) {
-  return Summary([&](Option_Kind kind) {
-    const auto parameter = record.Get_Parameter(kind);
-    return std::pair(parameter.Set, parameter.Value);
   });
 }
 
@@ -127,56 +114,6 @@ TEST(ConfigurationParse, BrokenLinesAreErrorsNamingFileAndLine) {
   }
   EXPECT_THROW(Parse_Configuration("t\na\xff\n", "test"), Text_Conversion_Error);
   EXPECT_THROW(Parse_Configuration("\xc3\n", "test"), Text_Conversion_Error);
-}
-
-// Runs in a fresh directory, where ".config_file" is the default configuration file.
-class Interface : public ::testing::Test {
- protected:
-  void SetUp() override {
-    auto pattern = (fs::temp_directory_path() / "nk-interface-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(start_);
-    fs::remove_all(dir_);
-  }
-  static void Put(const std::string& name, const std::string& bytes) {
-    std::ofstream(name, std::ios::binary | std::ios::trunc) << bytes;
-  }
-
-  const fs::path start_ = fs::current_path();
-  fs::path dir_;
-};
-
-TEST_F(Interface, CommandLineWinsOverTheConfigurationFile) {
-  Put("other.conf", "h\n");
-  Put("my.conf", "Nvt100\ni9\n");
-  const struct {
-    std::string config_file;  // content of ".config_file"; empty: none
-    Arguments arguments;
-    std::string set;
-  } cases[] = {
-      {"", {"-t"}, "t"},
-      {"Nlinux\na2.5\n", {"-a", "1"}, "N=[linux] a=[1]"},
-      {"Nlinux\n", {"-N", "xterm"}, "N=[xterm]"},
-      {"t\n", {"-v"}, "v t"},
-      {"Fother.conf\nt\n", {}, "F=[other.conf] t"},
-      {"a1\n", {"-F", "my.conf"}, "F=[my.conf] N=[vt100] i=[9]"},
-      {"a1\n", {"-F", "my.conf", "-N", "linux"}, "F=[my.conf] N=[linux] i=[9]"},
-  };
-  for (const auto& c : cases) {
-    fs::remove(".config_file");
-    if (!c.config_file.empty()) Put(".config_file", c.config_file);
-    interfaces::Interface_Record record;
-    record.Initialize(c.arguments);
-    EXPECT_EQ(Summary(record), c.set) << c.config_file;
-  }
-  interfaces::Interface_Record record;
-  EXPECT_THROW(record.Get_Parameter(Option_Kind::HELP), std::out_of_range);  // not initialized
-  record.Initialize(Arguments{"-t"});
-  EXPECT_THROW(record.Get_Parameter(Option_Kind::NONE), std::out_of_range);
 }
 
 }  // namespace
