@@ -43,11 +43,30 @@ class Pass {
   const Request_Sink& send_;
 };
 
+// The arrows end "ESC [" the same way on both keyboards.
+std::optional<Request_Kind> Arrow(char32_t c) {
+  switch (c) {
+    case U'A':
+      return Request_Kind::History_Back;
+    case U'B':
+      return Request_Kind::History_Forward;
+    case U'C':
+      return Request_Kind::Cursor_Right;
+    case U'D':
+      return Request_Kind::Cursor_Left;
+    default:
+      return std::nullopt;
+  }
+}
+
 // ESC [ seen under LINUX.
 Step Linux_Bracket(Pass& pass) {
   const auto c3 = pass.Read();
   if (!c3) {
     return Step::END;
+  }
+  if (const auto arrow = Arrow(*c3)) {
+    return pass.Send_Then_Go_On(*arrow);
   }
   switch (*c3) {
     case U'1': {
@@ -81,14 +100,6 @@ Step Linux_Bracket(Pass& pass) {
       return pass.Then_Discard(Request_Kind::Page_Up);
     case U'6':
       return pass.Then_Discard(Request_Kind::Page_Down);
-    case U'A':
-      return pass.Send_Then_Go_On(Request_Kind::History_Back);
-    case U'B':
-      return pass.Send_Then_Go_On(Request_Kind::History_Forward);
-    case U'C':
-      return pass.Send_Then_Go_On(Request_Kind::Cursor_Right);
-    case U'D':
-      return pass.Send_Then_Go_On(Request_Kind::Cursor_Left);
     case U'[':
       return pass.Discard();
     default:
@@ -120,6 +131,9 @@ Step Xterm_Bracket(Pass& pass) {
   if (!c3) {
     return Step::END;
   }
+  if (const auto arrow = Arrow(*c3)) {
+    return pass.Send_Then_Go_On(*arrow);
+  }
   switch (*c3) {
     case U'1': {
       const auto c4 = pass.Read();
@@ -147,14 +161,6 @@ Step Xterm_Bracket(Pass& pass) {
       return pass.Then_Discard(Request_Kind::Page_Up);
     case U'6':
       return pass.Then_Discard(Request_Kind::Page_Down);
-    case U'A':
-      return pass.Send_Then_Go_On(Request_Kind::History_Back);
-    case U'B':
-      return pass.Send_Then_Go_On(Request_Kind::History_Forward);
-    case U'C':
-      return pass.Send_Then_Go_On(Request_Kind::Cursor_Right);
-    case U'D':
-      return pass.Send_Then_Go_On(Request_Kind::Cursor_Left);
     case U'F':
       return pass.Send_Then_Go_On(Request_Kind::End_Key);
     case U'H':
