@@ -19,7 +19,8 @@ std::string Summary(Lookup marked) {
   for (const auto& row : parameters::Option_Table) {
     const auto [present, value] = marked(row.Option);
     if (!present) continue;
-    text += (text.empty() ? "" : " ") + std::string(1, row.Switch);
+    if (!text.empty()) text += ' ';
+    text += row.Switch;
     if (value) text += "=[" + text::Encode_Utf8(*value) + "]";
   }
   return text;
