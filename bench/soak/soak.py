@@ -3,10 +3,12 @@
 
 Keys: valid and invalid UTF-8, every escape sequence of both keyboards and broken prefixes
 of them, long lines, Tab in a folder of 10,000 names, Up/Down past both ends, Enter on
-harmless commands and builtins, and +/- lines. After every batch a marker command must
-answer within --bound seconds. At the end: the total file holds the exact sum of the
-accepted +/- lines, Escape twice ends the run with status 0 and the terminal modes as
-they were. Half the keys go to a TERM=xterm run, half to a TERM=linux run.
+harmless commands and builtins, and +/- lines. Every program run (one at least per batch)
+must answer within --bound seconds. From 20,000 keys on, the history is filled first and
+the resident memory must then stay within 1 MiB of its size at that point. At the end: the
+total file holds the exact sum of the accepted +/- lines, and Escape twice ends the run
+with status 0 and the terminal modes as they were. Half the keys go to a TERM=xterm run,
+half to a TERM=linux run.
 """
 import argparse, fcntl, os, random, select, shutil, struct, subprocess, sys, tempfile, termios, time
 
@@ -19,8 +21,11 @@ SEQUENCES = [b"\x1b[A", b"\x1b[B", b"\x1b[C", b"\x1b[D", b"\x1b[F", b"\x1b[H", b
 PREFIXES = [b"\x1b", b"\x1b[", b"\x1b[1", b"\x1b[2", b"\x1b[24", b"\x1bO"]
 TEXT = ["a", "Z", "0", " ", "é", "€", "😀", "ß", "漢"]
 INVALID = [b"\xff", b"\xc3", b"\xed\xa0\x80", b"\xf4\x90\x80\x80", b"\xe2\x82", b"\x80"]
-COMMANDS = ["true", ":", "echo soak", "set x=5", "set y=1.5E3", "put x", "put_line y",
-            "unset x", "alias ll=ls", "unalias ll", "alias", "cd /", "cd -", "cd", "x_no_such"]
+BUILTINS = ["set x=5", "set y=1.5E3", "put x", "put_line y", "unset x", "alias ll=ls",
+            "unalias ll", "alias", "cd /", "cd -", "cd", "x_no_such"]
+# Programs run with the terminal's own modes, in which the terminal itself would edit keys
+# typed ahead: each prints a tag, and no key is sent until it is back in raw mode.
+PROGRAMS = ["echo {}", "true && echo {}", "echo {} | cat"]
 TAB_WORDS = ["ls many/f12", "ls many/*99", "cat many/f0042", "ls many/[ab]*", "ls many/{f1,g}7"]
 BACKSPACE, ENTER, TAB, UP, DOWN = b"\x7f", b"\r", b"\t", b"\x1b[A", b"\x1b[B"
 
@@ -41,6 +46,7 @@ class Session:
         self.screen = bytearray()
         self.line_bound = 0  # characters the line may hold: what Backspace must clear
         self.history_longest = 0
+        self.tags = 0
 
     def pump(self, timeout):
         if select.select([self.master], [], [], timeout)[0]:
@@ -48,7 +54,8 @@ class Session:
                 self.screen += os.read(self.master, 1 << 16)
             except OSError:
                 pass
-        del self.screen[:-4096]  # only the tail is ever searched
+        if len(self.screen) > 1 << 22:  # a runaway output: only the tail is searched
+            del self.screen[:-(1 << 16)]
 
     def send(self, data):
         for k in range(0, len(data), 256):
@@ -62,12 +69,31 @@ class Session:
             if self.process.poll() is not None:
                 raise SystemExit(f"nelk ended ({self.process.returncode}) during the keys")
 
+    def send_all(self, keys, bound):
+        """Sends the keys; at each ("wait", tag) waits for the tag's line and raw mode."""
+        pending = []
+        for key in keys + [None]:
+            if isinstance(key, bytes):
+                pending.append(key)
+                continue
+            self.send(b"".join(pending))
+            pending = []
+            if key is not None:
+                self.wait_for(f"\n{key[1]}\r\n".encode(), bound)
+                deadline = time.monotonic() + bound
+                while termios.tcgetattr(self.slave)[3] & termios.ICANON:
+                    if time.monotonic() > deadline:
+                        raise SystemExit("the terminal stayed in its own modes")
+                    self.pump(0.005)
+
     def wait_for(self, needle, bound):
         deadline = time.monotonic() + bound
         while needle not in self.screen:
             if time.monotonic() > deadline or self.process.poll() is not None:
-                raise SystemExit(f"no answer within {bound} s: {needle!r}; "
-                                 f"last output {bytes(self.screen[-300:])!r}")
+                with open("soak-screen.log", "wb") as log:
+                    log.write(self.screen)
+                raise SystemExit(f"no answer within {bound} s: {needle!r}; output since the "
+                                 "last answer in soak-screen.log")
             self.pump(0.05)
         del self.screen[:self.screen.rindex(needle) + len(needle)]
 
@@ -83,11 +109,18 @@ def clear_line(session):
     return [BACKSPACE] * (session.line_bound + 1)
 
 
-def command(session, text):
+def command(session, text, tag=None):
+    """Keys that run `text`; a program's `tag` is waited for before any further key."""
     keys = clear_line(session) + [c.encode() for c in text] + [ENTER]
     session.line_bound = 0
     session.history_longest = max(session.history_longest, len(text))
-    return keys
+    return keys + ([("wait", tag)] if tag else [])
+
+
+def program(session, rng):
+    session.tags += 1
+    tag = f"tag{session.tags}"
+    return command(session, rng.choice(PROGRAMS).format(tag), tag)
 
 
 def batch(session, rng, expected):
@@ -117,8 +150,10 @@ def batch(session, rng, expected):
         elif kind < 0.78:
             keys += [rng.choice([UP, DOWN]) for _ in range(rng.randint(1, 30))]
             session.line_bound = max(session.line_bound, session.history_longest)
+        elif kind < 0.84:
+            keys += command(session, rng.choice(BUILTINS))
         elif kind < 0.9:
-            keys += command(session, rng.choice(COMMANDS))
+            keys += program(session, rng)
         else:
             cents = rng.randint(-99999, 99999)
             if abs(expected + delta + cents) < 99_999_999:
@@ -134,18 +169,20 @@ def run(binary, term, keys_wanted, rng, root, bound, report):
     session = Session(binary, term, root)
     expected, sent, batches, rss_when_full, enters = read_total(root), 0, 0, None, 0
     session.wait_for(b"$ ", bound)
+    if keys_wanted >= 20_000:
+        # History first filled with short lines: from then on memory must stay flat.
+        fill = [b"put x\r"] * 2100 + program(session, rng)
+        session.send_all(fill, bound)
+        session.history_longest = len("put x")
+        rss_when_full = session.rss_kib("VmRSS:")
     while sent < keys_wanted:
         keys, delta = batch(session, rng, expected)
-        marker = f"MARK{batches}"
-        keys += command(session, f"echo {marker}")
-        session.send(b"".join(keys))
-        session.wait_for(f"\n{marker}\r\n".encode(), bound)
+        keys += program(session, rng)  # every batch ends with an answer to wait for
+        session.send_all(keys, bound)
         expected += delta
-        sent += len(keys)
+        sent += sum(isinstance(key, bytes) for key in keys)
         batches += 1
         enters += keys.count(ENTER)
-        if rss_when_full is None and enters > 2048 + 100:
-            rss_when_full = session.rss_kib("VmRSS:")
     peak, final = session.rss_kib("VmHWM:"), session.rss_kib("VmRSS:")
     session.send(b"\x1b\x1b")
     status = session.process.wait(timeout=bound)
