@@ -137,7 +137,8 @@ def batch(session, rng, expected):
             session.line_bound += 2
         elif kind < 0.5:
             keys.append(rng.choice(SEQUENCES))
-            session.line_bound += 4  # ESC c under linux types c, or a discarded byte
+            # Up and Down recall a line; under linux ESC c and ESC [ c type c.
+            session.line_bound = max(session.line_bound, session.history_longest) + 4
         elif kind < 0.6:
             keys += [rng.choice(PREFIXES), rng.choice([b"q", b"7", b"~"])]
             session.line_bound += 2
@@ -171,9 +172,8 @@ def run(binary, term, keys_wanted, rng, root, bound, report):
     session.wait_for(b"$ ", bound)
     if keys_wanted >= 20_000:
         # History first filled with short lines: from then on memory must stay flat.
-        fill = [b"put x\r"] * 2100 + program(session, rng)
-        session.send_all(fill, bound)
-        session.history_longest = len("put x")
+        for _ in range(21):
+            session.send_all([b"put x\r"] * 100 + program(session, rng), bound)
         rss_when_full = session.rss_kib("VmRSS:")
     while sent < keys_wanted:
         keys, delta = batch(session, rng, expected)
@@ -183,6 +183,8 @@ def run(binary, term, keys_wanted, rng, root, bound, report):
         sent += sum(isinstance(key, bytes) for key in keys)
         batches += 1
         enters += keys.count(ENTER)
+        if batches % 100 == 0:
+            print(f"{term}: {sent} keys, {enters} Enters", file=sys.stderr, flush=True)
     peak, final = session.rss_kib("VmHWM:"), session.rss_kib("VmRSS:")
     session.send(b"\x1b\x1b")
     status = session.process.wait(timeout=bound)

@@ -78,6 +78,11 @@ TEST(Reliability, TerminationSignalsEndEveryStateWithModesRestored) {
       ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
       Session_Options options;
       if (state == State::STARTUP_BLOCKED_ON_PIPE) options.Arguments = {"-F", pipe};
+#ifdef __SANITIZE_THREAD__
+      // ThreadSanitizer holds back a signal caught inside a system call it does not know
+      // to block, as this open is, until the call returns: which it never does here.
+      if (state == State::STARTUP_BLOCKED_ON_PIPE) continue;
+#endif
       Pty_Session session(options);
       ASSERT_TRUE(Enter_State(session, state)) << session.Unread();
       ASSERT_EQ(::kill(session.Pid, signal_number), 0);
