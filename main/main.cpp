@@ -34,7 +34,8 @@ bool Start_Up(int argc, char** argv, Terminal& terminal, int& status) {
 
 // Reads keys in raw mode until Escape twice or the end of input.
 void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
-  tty::Raw_Mode raw;
+  const tty::Key_Loop_Signals signals;
+  const tty::Raw_Mode raw;
   nk::text::Utf8_Reader reader([] { return tty::Read_Byte(); });
   // Bytes that are not UTF-8 are no key: skipped, as if never typed.
   auto next = [&reader] {

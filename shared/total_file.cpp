@@ -3,13 +3,16 @@
 // Locking: every access opens its own descriptor (flock belongs to the open file, so
 // threads of one process exclude each other too). Reads hold LOCK_SH, read-modify-writes
 // hold LOCK_EX from the read to the write, and the bytes are written in place (pwrite, then
-// ftruncate to four) so that no reader ever meets a short file during an update.
+// a longer file cut to four) so that no reader ever meets a short file during an update.
+// In place rather than a new file renamed over the old one: the lock belongs to the
+// file, and a renamed-in file would leave waiters locking one nobody reads any more.
 // Creation: the file is created with O_EXCL while the directory itself is locked
 // exclusively, and written before that lock is dropped. A reader that finds an empty file
 // may have opened it between its creation and its first write, so it waits for the
 // directory lock and looks again; only then is an empty file corrupt.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -18,6 +21,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "nk-shared.hpp"
 
@@ -39,6 +43,7 @@ class Descriptor {
       ::close(fd_);
     }
   }
+  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int Get() const { return fd_; }
@@ -56,8 +61,30 @@ class Descriptor {
   throw File_Error(std::string(Total_File_Name) + ": corrupt total file (" + why + ")");
 }
 
+[[noreturn]] void Not_Regular() {
+  throw File_Error(std::string(Total_File_Name) + ": not a regular file");
+}
+
+// Opens the file, which must be a regular one (a symbolic link to one will do). Non-blocking:
+// a pipe of that name would otherwise hang the open until a writer came, and a device's
+// open may have effects of its own; neither is read or written.
 Descriptor Open_Total(int flags, mode_t mode = 0) {
-  return Descriptor(::openat(Pinned_Directory.load(), Total_File_Name, flags | O_CLOEXEC, mode));
+  const int directory = Pinned_Directory.load();
+  Descriptor file(::openat(directory, Total_File_Name, flags | O_CLOEXEC | O_NONBLOCK, mode));
+  struct stat status {};
+  if (file.Valid()) {
+    if (::fstat(file.Get(), &status) == 0 && !S_ISREG(status.st_mode)) {
+      Not_Regular();
+    }
+  } else if (errno != ENOENT && errno != EEXIST) {
+    // A directory refuses writing (EISDIR), a socket every open (ENXIO).
+    const int error = errno;
+    if (::fstatat(directory, Total_File_Name, &status, 0) == 0 && !S_ISREG(status.st_mode)) {
+      Not_Regular();
+    }
+    errno = error;
+  }
+  return file;
 }
 
 // A descriptor of the directory fit for flock; invalid when it cannot be read, in which
@@ -93,11 +120,17 @@ std::size_t Read_Bytes(int fd, Bytes& bytes) {
   return done;
 }
 
-void Write_Bytes(int fd, Hundredths value) {
+Bytes Bytes_Of(Hundredths value) {
   const auto bits = static_cast<std::uint32_t>(value);
-  const Bytes bytes = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
-                       static_cast<unsigned char>(bits >> 16),
-                       static_cast<unsigned char>(bits >> 24)};
+  return {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
+          static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
+}
+
+// Writes the four bytes in place. A failed write puts back what it had overwritten of
+// `old` (the stored bytes, when there were four), so the file holds the old total or the
+// new one, never a mix; the error names the system's reason.
+void Write_Bytes(int fd, Hundredths value, const Bytes* old) {
+  const Bytes bytes = Bytes_Of(value);
   std::size_t done = 0;
   while (done < bytes.size()) {
     const auto n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
@@ -105,12 +138,20 @@ void Write_Bytes(int fd, Hundredths value) {
       continue;
     }
     if (n <= 0) {
+      const int error = n < 0 ? errno : EIO;
+      if (done > 0 && old != nullptr) {
+        [[maybe_unused]] const auto undone = ::pwrite(fd, old->data(), done, 0);
+      }
+      errno = error;
       Fail("cannot write");
     }
     done += static_cast<std::size_t>(n);
   }
-  if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) {
-    Fail("cannot write");
+  // Only a longer file is cut, and failing to cut it loses nothing: the first four bytes
+  // are the total.
+  struct stat status {};
+  if (::fstat(fd, &status) == 0 && status.st_size > static_cast<off_t>(bytes.size())) {
+    [[maybe_unused]] const int cut = ::ftruncate(fd, static_cast<off_t>(bytes.size()));
   }
 }
 
@@ -149,13 +190,22 @@ bool Create_Holding(Hundredths value) {
   }
   const auto file = Open_Total(O_RDWR | O_CREAT | O_EXCL, 0666);
   if (!file.Valid()) {
-    if (errno == EEXIST) {
+    struct stat status {};
+    if (errno == EEXIST &&
+        (::fstatat(Pinned_Directory.load(), Total_File_Name, &status, 0) == 0 || errno != ENOENT)) {
       return false;
     }
+    // EEXIST yet nothing to open: a symbolic link to nowhere, which would loop forever.
     Fail("cannot create");
   }
   Lock(file.Get(), LOCK_EX);
-  Write_Bytes(file.Get(), value);
+  try {
+    Write_Bytes(file.Get(), value, nullptr);
+  } catch (const File_Error&) {
+    // An empty file would read as corrupt: leave none (the directory lock is still held).
+    ::unlinkat(Pinned_Directory.load(), Total_File_Name, 0);
+    throw;
+  }
   return true;
 }
 
@@ -206,10 +256,11 @@ void Write_Total_Sum(Hundredths value) {
     throw Range_Error("the total is not from -999999.99 to 999999.99");
   }
   for (;;) {
-    const auto file = Open_Total(O_WRONLY);
+    const auto file = Open_Total(O_RDWR);
     if (file.Valid()) {
       Lock(file.Get(), LOCK_EX);
-      Write_Bytes(file.Get(), value);
+      Bytes old{};
+      Write_Bytes(file.Get(), value, Read_Bytes(file.Get(), old) == old.size() ? &old : nullptr);
       break;
     }
     if (errno != ENOENT) {
@@ -229,7 +280,8 @@ Hundredths Add_To_Total_Sum(Hundredths delta) {
       const auto total = Read_Locked(file.Get(), LOCK_EX);
       Total_Sum.store(total);
       const auto sum = Checked_Sum(total, delta);
-      Write_Bytes(file.Get(), sum);
+      const Bytes old = Bytes_Of(total);
+      Write_Bytes(file.Get(), sum, &old);
       Total_Sum.store(sum);
       return sum;
     }

@@ -93,7 +93,7 @@ using Wide_String_Array = std::vector<Wide_String>;
 struct Result_Record {
   explicit Result_Record(Result_Kind kind) : Kind(kind) {}
   virtual ~Result_Record() = default;
-  Result_Record(const Result_Record&) = default;
+  Result_Record(const Result_Record&) = delete;
   Result_Record& operator=(const Result_Record&) = delete;
 
   const Result_Kind Kind;

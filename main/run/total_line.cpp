@@ -16,7 +16,10 @@ bool Change_Total(std::string_view line, std::ostream& out) {
     return true;
   } catch (const shared::Conversion_Error&) {
   } catch (const shared::Range_Error&) {
-  } catch (const shared::File_Error&) {
+  } catch (const shared::File_Error& error) {
+    // Not the user's typing: name the file and the system's reason instead.
+    out << error.what() << '\n';
+    return false;
   }
   out << "-: error\n";
   return false;

@@ -49,11 +49,25 @@ void Cpu_Process::Serve(std::latch& started) {
 
 namespace {
 
-// The first line of `path`, without its line end; nullopt when the file is empty or
-// cannot be read. Only the first few bytes matter: the field shows five characters.
+// Whether `path` is missing or a regular file (or a link to one). A pipe of that name
+// would hang the sampler's redirection, and so every redraw, until a reader came.
+bool Missing_Or_Regular(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) != 0 ? errno == ENOENT : S_ISREG(status.st_mode);
+}
+
+// The first line of `path`, without its line end; nullopt when the file is empty, cannot
+// be read or is not a regular file. Only the first few bytes matter: the field shows
+// five characters.
 std::optional<std::string> First_Line(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking and checked on the descriptor: the name may have changed since the check.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
+    return std::nullopt;
+  }
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
     return std::nullopt;
   }
   char buffer[256];
@@ -73,14 +87,13 @@ std::optional<std::string> First_Line(const std::string& path) {
 
 void Cpu_Process::Take_Sample() {
   Semaphore_Guard hold(directory_lock_);
+  const std::string file = Sample_File(home_);
+  if (!Missing_Or_Regular(file)) {
+    return;  // no sample: the usage stays as it was
+  }
   // The status is of no use: a sampler that failed leaves no line, and no line keeps the
   // last figure.
   (void)std::system(command_.c_str());
-  const std::string file = Sample_File(home_);
-  struct stat status {};
-  if (::stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-    return;
-  }
   if (const auto line = First_Line(file)) {
     usage_ = Usage_Field(*line);
   }

@@ -40,8 +40,22 @@ void Restore_Saved() {
   }
 }
 
-// SIGTERM, SIGHUP: only notify the key loop, which ends the run through Quit.
+// While the key loop runs, SIGTERM and SIGHUP only end it, so the run ends through Quit
+// (after a running command); elsewhere nothing would ever read the notice, and a blocked
+// open or read (a pipe named by -F) would outlive the signal.
+std::atomic<bool> key_loop_running{false};
+
+// SIGTERM, SIGHUP.
 void On_Termination(int signal_number) {
+  if (!key_loop_running.load()) {
+    Restore_Saved();
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    ::sigaction(signal_number, &fallback, nullptr);
+    ::raise(signal_number);  // delivered once the handler returns: status 128+N
+    return;
+  }
   const int saved_errno = errno;
   termination_signal.store(signal_number);
   const unsigned char byte = static_cast<unsigned char>(signal_number);
@@ -99,11 +113,23 @@ void Install() {
         Install_Handler(signal_number, On_Fatal, SA_RESETHAND);
       }
     }
-    if (::pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-      Install_Handler(SIGTERM, On_Termination, SA_RESTART);
-      Install_Handler(SIGHUP, On_Termination, SA_RESTART);
+    // Without a wake pipe the key loop is never told: the signals then always end the
+    // process at once.
+    if (::pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+      wake_pipe[0] = wake_pipe[1] = -1;
     }
+    Install_Handler(SIGTERM, On_Termination, SA_RESTART);
+    Install_Handler(SIGHUP, On_Termination, SA_RESTART);
   });
+}
+
+Key_Loop_Signals::Key_Loop_Signals() {
+  key_loop_running = wake_pipe[1] >= 0;
+}
+
+Key_Loop_Signals::~Key_Loop_Signals() {
+  key_loop_running = false;
+  // A signal noted while the loop ran still decides the status (Termination_Signal).
 }
 
 Raw_Mode::Raw_Mode() {

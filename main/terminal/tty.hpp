@@ -17,6 +17,17 @@ void Install();
 // waking an idle thread for it on every redraw.
 void Take_Child_Signals();
 
+// While alive, SIGTERM and SIGHUP end the key loop (Read_Byte answers nullopt) and so
+// the run, through Quit, once a running command has ended. Outside it they end the
+// process at once, start-up modes restored, dying of the signal.
+class Key_Loop_Signals {
+ public:
+  Key_Loop_Signals();
+  ~Key_Loop_Signals();
+  Key_Loop_Signals(const Key_Loop_Signals&) = delete;
+  Key_Loop_Signals& operator=(const Key_Loop_Signals&) = delete;
+};
+
 // Raw mode while alive: no echo, no canonical mode, no signal keys, one byte at a time,
 // output processing untouched. Does nothing when standard input is not a terminal.
 class Raw_Mode {

@@ -68,6 +68,7 @@ TEST(Tty, PipedInputEndsAtItsEndOrOnATerminationSignal) {
       }
       ::dup2(fds[0], STDIN_FILENO);
       tty::Install();
+      const tty::Key_Loop_Signals signals;
       const tty::Raw_Mode raw;
       if (signal_number != 0) {
         ::raise(signal_number);
@@ -128,9 +129,10 @@ TEST(Tty, RawOnlyWhileHeldAndCookedAroundChildren) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "failure bits";
 }
 
-// Every way out gives the start-up modes back: normal exit while raw, fatal signals.
+// Every way out gives the start-up modes back: normal exit while raw, fatal signals, and
+// termination signals outside the key loop.
 TEST(Tty, EveryWayOutRestoresTheStartUpModes) {
-  for (const int how : {0, SIGSEGV, SIGABRT, SIGBUS, SIGFPE}) {
+  for (const int how : {0, SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGTERM, SIGHUP}) {
     Pty pty;
     const int status = In_Child([&pty, how] {
       ::dup2(pty.Slave, STDIN_FILENO);
