@@ -50,7 +50,7 @@ class Execute : public ::testing::Test {
   // Runs `line` and answers what it wrote on std::cout.
   std::string Run(const std::string& line) {
     captured_.str("");
-    state_.Line = nk::shell::Widen(line);
+    state_.Line = nk::text::Decode_Utf8(line);
     nk::main::Execute_Line(state_);
     return captured_.str();
   }
@@ -62,7 +62,7 @@ class Execute : public ::testing::Test {
     return text.str();
   }
   std::string Last_History() {
-    return nk::shell::Narrow(state_.History.Item(state_.History.Count()));
+    return nk::text::Encode_Utf8(state_.History.Item(state_.History.Count()));
   }
 
   fs::path root_;
@@ -89,7 +89,7 @@ TEST_F(Execute, TotalLinesChangeTheStoredTotal) {
     const nk::shared::Hundredths before = nk::shared::Read_Total_Sum();
     EXPECT_EQ(Run(line), output) << line;
     EXPECT_EQ(nk::shared::Read_Total_Sum() - before, change) << line;
-    EXPECT_EQ(nk::shell::Narrow(state_.Line), line_after) << line;
+    EXPECT_EQ(nk::text::Encode_Utf8(state_.Line), line_after) << line;
   }
   EXPECT_EQ(state_.History_Count, 0U) << "total lines are not history";
 
