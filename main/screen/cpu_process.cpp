@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "run/spawn.hpp"
 #include "terminal/tty.hpp"
 #include "threads/semaphore_guard.hpp"
 
@@ -74,8 +75,9 @@ std::optional<std::string> First_Line(const std::string& path) {
 void Cpu_Process::Take_Sample() {
   Semaphore_Guard hold(directory_lock_);
   // The status is of no use: a sampler that failed leaves no line, and no line keeps the
-  // last figure.
-  (void)std::system(command_.c_str());
+  // last figure. Not system(): it ignores SIGINT in the whole process while it waits, and
+  // under NONE a Control-C typed meanwhile would be lost.
+  (void)Run_Program("/bin/sh", {"-c", command_});
   const std::string file = Sample_File(home_);
   struct stat status {};
   if (::stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {

@@ -47,7 +47,7 @@ std::string Sample_File(std::string_view home) {
 }
 
 std::string Sample_Command(std::string_view home) {
-  // system() already hands the text to the command interpreter: a nested "sh -c" would
+  // The text already goes to the command interpreter: a nested "sh -c" would
   // only start a second shell on every redraw. HOME is quoted, so blanks, quotes or "$"
   // in it neither break the command nor inject one. Errors of a missing sampler would
   // land on the prompt twice a second, hence 2>/dev/null.
