@@ -1,6 +1,6 @@
-// Terminal modes, the terminal's width and signal dispositions. The start-up modes are saved once;
-// every way out (normal exit, SIGTERM, SIGHUP, a fatal signal) gives them back, so a crash or a
-// kill never leaves the user's terminal without echo.
+// Terminal modes, the terminal's width and signal dispositions. The start-up modes are
+// saved once; every way out (normal exit, SIGTERM, SIGHUP, a fatal signal) gives them back,
+// so a crash or a kill never leaves the user's terminal without echo.
 #include "terminal/tty.hpp"
 
 #include <fcntl.h>
@@ -32,6 +32,9 @@ static_assert(std::atomic<int>::is_always_lock_free, "must be async-signal-safe"
 std::atomic<bool> raw_held{false};
 std::atomic<Keyboard> held_keyboard{Keyboard::KEYS};
 std::mutex mode_mutex;
+// Under LINES_UNECHOED, SIGINT's and SIGQUIT's dispositions from before it.
+struct sigaction unechoed_interrupt {};
+struct sigaction unechoed_quit {};
 std::atomic<bool> window_changed{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "must be async-signal-safe");
 
@@ -132,13 +135,6 @@ void Install() {
   });
 }
 
-namespace {
-struct sigaction old_interrupt {};
-struct sigaction old_quit {};
-struct sigaction unechoed_interrupt {};
-struct sigaction unechoed_quit {};
-}  // namespace
-
 Raw_Mode::Raw_Mode(Keyboard keyboard) {
   const std::lock_guard lock(mode_mutex);
   if (have_saved_modes) {
@@ -168,6 +164,11 @@ Raw_Mode::~Raw_Mode() {
     }
   }
 }
+
+namespace {
+struct sigaction old_interrupt {};
+struct sigaction old_quit {};
+}  // namespace
 
 Cooked_Mode::Cooked_Mode() {
   const std::lock_guard lock(mode_mutex);

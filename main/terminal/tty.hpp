@@ -1,6 +1,6 @@
-// The only unit that touches the terminal modes and the signal dispositions. Three sets
+// The only unit that touches the terminal modes and the signal dispositions. Two sets
 // of modes: as found at start-up (given back on every way out and to child programs),
-// and the shell's raw mode, held only while keys are read.
+// and the shell's own (raw, or only echo off), held only while keys are read.
 #pragma once
 
 #include <cstddef>
