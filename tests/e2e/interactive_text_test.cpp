@@ -53,12 +53,6 @@ TEST(InteractiveText, CompletedNamesAreFoundByTheCommand) {
         << session.Unread();
     EXPECT_EQ(session.Run_Line(""), c.output) << c.typed;
   }
-  session.Write("ls -d bad\t && echo found");
-  ASSERT_TRUE(session.Wait_For("found"));
-  const auto run = session.Run_Line("");
-  ASSERT_TRUE(run);
-  EXPECT_NE(run->find("found\r\n"), std::string::npos) << *run;
-  EXPECT_EQ(run->find("Error"), std::string::npos) << *run;
 }
 
 // Reads for `period` and answers every row drawn: the texts between carriage returns.
