@@ -32,10 +32,14 @@ bool Start_Up(int argc, char** argv, Terminal& terminal, int& status) {
   return true;
 }
 
-// Reads keys in raw mode until Escape twice or the end of input.
+// Reads keys in raw mode until Escape twice or the end of input. Under NONE no key is
+// decoded, so the terminal keeps its lines and signal keys: Control-D and Control-C end
+// the run.
 void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
   const tty::Key_Loop_Signals signals;
-  const tty::Raw_Mode raw;
+  const tty::Raw_Mode raw(kind == Terminal_Kind::XTERM  ? tty::Keyboard::XTERM_KEYS
+                          : kind == Terminal_Kind::NONE ? tty::Keyboard::LINES_UNECHOED
+                                                        : tty::Keyboard::KEYS);
   nk::text::Utf8_Reader reader([] { return tty::Read_Byte(); });
   // Bytes that are not UTF-8 are no key: skipped, as if never typed.
   auto next = [&reader] {

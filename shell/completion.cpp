@@ -12,6 +12,7 @@
 
 #include "nk-shell.hpp"
 #include "pattern.hpp"
+#include "quote.hpp"
 
 namespace nk::shell {
 
@@ -131,7 +132,7 @@ class Walk {
     final_.Advance(after_directory, reached + '/', scratch_);
     For_Each_Entry(dir.get(), reached, [&](const dirent& entry) {
       if (final_.Matches_After(after_directory, entry.d_name, work_, scratch_))
-        found_.push_back(Widen(reached + '/' + entry.d_name));
+        found_.push_back(text::Decode_Utf8(reached + '/' + entry.d_name));
     });
   }
 
@@ -214,7 +215,9 @@ Completion_Answer Complete_Last_Word(std::string_view line) {
   const Wide_String_Array& found = *answer.Result->Found_Names;
   if (found.size() == 2) {
     const std::size_t kept = space == std::string_view::npos ? 0 : space + 1;
-    answer.New_Line = Widen(line.substr(0, kept)) + Widen(Strip_Dot_Slash(Narrow(found[1])));
+    // Quoted when sh would read it otherwise: Enter then acts on that one file.
+    const std::string name = Strip_Dot_Slash(text::Encode_Utf8(found[1]));
+    answer.New_Line = text::Decode_Utf8(std::string(line.substr(0, kept)) + Quote_If_Special(name));
   }
   return answer;
 }

@@ -2,8 +2,9 @@
 // operations that split and recognise command lines, the builtins, the containers the
 // terminal thread keeps, and file-name completion. No terminal, no threads.
 //
-// Texts: the typed line and found names are wide (UTF-32, so nothing the user types is
-// lost); everything that runs, splits or names files is 8-bit (Latin-1) text.
+// Texts: the typed line and found names are wide (UTF-32); everything that runs, splits
+// or names files is UTF-8, a byte that is not UTF-8 kept as a raw byte (see nk-text.hpp)
+// so that a name reaches the file system exactly as it was found.
 #pragma once
 
 #include <cstddef>
@@ -22,9 +23,7 @@
 
 namespace nk::shell {
 
-using text::Narrow;
 using text::Wide_String;
-using text::Widen;
 
 // ---- Typed values -------------------------------------------------------------------
 

@@ -1,6 +1,7 @@
-// Wildcard patterns compiled to a position (Glushkov) automaton: every "*", "?", set and
-// literal character is one position; braces only add edges between positions, so a
-// pattern of n characters has at most n + 1 positions, whatever its alternatives.
+// Wildcard patterns compiled to a position (Glushkov) automaton: every "*", set and
+// literal byte is one position, "?" and a negated set two (the first byte of a character,
+// then its continuation bytes); braces only add edges between positions, so a pattern of
+// n bytes holding k "?" has at most n + k + 1 positions, whatever its alternatives.
 #include "pattern.hpp"
 
 #include <algorithm>
@@ -20,6 +21,13 @@ constexpr int Max_Brace_Depth = 64;
 constexpr std::size_t Max_Dfa_States = 512;
 
 using Byte_Set = std::bitset<256>;
+
+// The bytes 0x80 to 0xBF, which continue a UTF-8 character and never start one.
+Byte_Set Continuation_Bytes() {
+  Byte_Set bytes;
+  for (std::size_t b = 0x80; b <= 0xBF; ++b) bytes.set(b);
+  return bytes;
+}
 
 void Set_Bit(std::uint64_t* set, std::size_t position) {
   set[position / 64] |= std::uint64_t{1} << (position % 64);
@@ -82,6 +90,14 @@ class Pattern::Parser {
     return f;
   }
 
+  // One whole character whose first byte is one of `first`: that byte, then any
+  // continuation bytes.
+  Fragment Character(const Byte_Set& first) {
+    Fragment character = Position(first & ~Continuation_Bytes(), false);
+    Concatenate(character, Position(Continuation_Bytes(), true));
+    return character;
+  }
+
   // Appends `next` to `so_far`: every last position of `so_far` may go on to `next`.
   void Concatenate(Fragment& so_far, const Fragment& next) {
     const std::size_t words = p_.words_;
@@ -113,7 +129,7 @@ class Pattern::Parser {
     if (c == '*' || c == '?') {
       ++i_;
       p_.literal_ = false;
-      return Position(Byte_Set().set(), c == '*');
+      return c == '*' ? Position(Byte_Set().set(), true) : Character(Byte_Set().set());
     }
     if (c == '[') return Set();
     if (c == '{') return Braces(depth + 1);
@@ -133,8 +149,11 @@ class Pattern::Parser {
       if (j >= text_.size()) Fail(text_, "\"[\" without \"]\"");
       const auto low = static_cast<unsigned char>(text_[j]);
       if (low == ']' && !first) break;
+      // A byte of a non-ASCII character would stand for only part of it.
+      if (low >= 0x80) Fail(text_, "non-ASCII character in \"[\"");
       if (j + 2 < text_.size() && text_[j + 1] == '-' && text_[j + 2] != ']') {
         const auto high = static_cast<unsigned char>(text_[j + 2]);
+        if (high >= 0x80) Fail(text_, "non-ASCII character in \"[\"");
         if (high < low) Fail(text_, "reversed range in \"[\"");
         for (unsigned b = low; b <= high; ++b) bytes.set(b);
         j += 3;
@@ -144,7 +163,7 @@ class Pattern::Parser {
       }
     }
     i_ = j + 1;
-    return Position(negated ? ~bytes : bytes, false);
+    return negated ? Character(~bytes) : Position(bytes, false);
   }
 
   Fragment Braces(int depth) {
@@ -172,8 +191,11 @@ Pattern::Pattern(std::string_view text) : text_(text) {
   if (text.size() > Max_Pattern_Length) {
     Fail(text.substr(0, 32), "longer than 4096 characters");
   }
-  words_ = (text.size() + 1 + 63) / 64;
-  follow_.assign((text.size() + 1) * words_, 0);
+  // Room for the most positions the text can make; Shrink gives back what is unused.
+  const std::size_t most =
+      text.size() + 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '?'));
+  words_ = (most + 63) / 64;
+  follow_.assign(most * words_, 0);
   admit_.assign(256 * words_, 0);
   const Fragment whole = Parser(*this).Whole();
   Or_Into(&follow_[0], whole.First.data(), words_);

@@ -1,18 +1,21 @@
 // Wildcard patterns for file-name completion, matched against a whole text.
 //
-// Syntax (bytes, case-sensitive):
+// Syntax (UTF-8, case-sensitive):
 //   *        any run of characters, the empty run and "/" included
-//   ?        any one character, "/" included
-//   [set]    one character of the set; "a-c" is a range; "!" or "^" first negates it;
-//            "]" first (after any negation) and "-" first or last stand for themselves;
-//            every other character in a set is itself ("[*]" matches a star)
+//   ?        any one character, "/" included: a byte that is not a UTF-8 continuation
+//            byte, with the continuation bytes after it (so a stray continuation byte,
+//            which is no character, is matched only by "*")
+//   [set]    one character of the set; "a-c" is a range; "!" or "^" first negates it
+//            (and then matches a whole character as "?" does); "]" first (after any
+//            negation) and "-" first or last stand for themselves; every other
+//            character in a set is itself ("[*]" matches a star); ASCII characters only
 //   {a,b}    one of the alternatives; they may be empty and may nest
 //   other    itself, "]", "}" and "," outside their constructs included
 // There is no escape character: a special character is matched literally with a set.
-// Ill-formed: "[" without "]", "{" without "}", a reversed range ("[z-a]"), braces
-// nested deeper than 64, a pattern longer than 4096 characters.
+// Ill-formed: "[" without "]", "{" without "}", a reversed range ("[z-a]"), a non-ASCII
+// character in a set, braces nested deeper than 64, a pattern longer than 4096 bytes.
 //
-// A compiled pattern is a position automaton: matching keeps the set of live
+// A compiled pattern is a byte-level position automaton: matching keeps the set of live
 // positions, so it takes time linear in the text for a given pattern and never
 // backtracks ("*a*a*a*a*b" against a long run of "a" answers at once). Matching fills a
 // cache inside the pattern: one thread at a time may use a Pattern.

@@ -16,10 +16,7 @@ std::string Shell_Quote(std::string_view text) {
 }
 
 std::string Quote_If_Special(std::string_view text) {
-  // Characters that keep their meaning as themselves in an unquoted word.
-  constexpr std::string_view plain =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+,:@%";
-  if (!text.empty() && text.find_first_not_of(plain) == std::string_view::npos) {
+  if (!text.empty() && text.find_first_of(Shell_Special) == std::string_view::npos) {
     return std::string(text);
   }
   return Shell_Quote(text);

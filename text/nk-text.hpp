@@ -1,5 +1,5 @@
 // nk::text: the one place for the rules of text shared by every module: UTF-8 both ways,
-// Latin-1 narrowing, blanks and ASCII letter case.
+// Latin-1 narrowing, display columns, blanks and ASCII letter case.
 //
 // Invalid bytes have one policy everywhere: each byte that does not belong to a
 // well-formed UTF-8 sequence decodes to its own reserved code point, U+DC80 + byte, and
@@ -53,6 +53,30 @@ std::optional<std::size_t> Invalid_Utf8_At(std::string_view bytes);
 // Raw bytes become their byte again; other surrogates and values beyond U+10FFFF, which
 // have no UTF-8 form, become U+FFFD.
 std::string Encode_Utf8(std::u32string_view text);
+
+// ---- display columns ----------------------------------------------------------------
+//
+// What a terminal is given for a character, and how many columns it takes there: the
+// C library's wcwidth under the UTF-8 character type of C.UTF-8, whatever the process's
+// own locale. Double-width characters take 2, combining and other zero-width characters
+// 0. Whatever cannot be shown as itself is shown as U+FFFD, one column: a raw byte, a
+// control character (U+0000 to U+001F, U+007F to U+009F, so that no name can move the
+// cursor or send an escape sequence), a value with no UTF-8 form, and a character the C
+// library calls unprintable (unassigned code points among them). Without C.UTF-8 every
+// other character counts one column.
+
+inline constexpr char32_t Replacement_Character = U'\uFFFD';
+
+// A character and its columns as shown.
+struct Cell {
+  char32_t Shown = 0;
+  std::size_t Columns = 0;
+};
+Cell Shown_Cell(char32_t c);
+// The columns of `text` as shown: the sum over its characters.
+std::size_t Display_Columns(std::u32string_view text);
+// UTF-8 of the shown characters of `text`.
+std::string Encode_Shown(std::u32string_view text);
 
 // ---- Latin-1 --------------------------------------------------------------------------
 

@@ -10,6 +10,7 @@
 
 #include "alias.hpp"
 #include "command_text.hpp"
+#include "nk-text.hpp"
 #include "run/path_search.hpp"
 #include "run/spawn.hpp"
 #include "run/total_line.hpp"
@@ -40,7 +41,7 @@ void Change_Directory_Locked(Shell_State& state, std::string_view line) {
 void Run_External(Shell_State& state, std::string line) {
   if (auto substituted = shell::Substitute_Alias(line, state.Alias_Table)) {
     line = std::move(*substituted);
-    state.Line = shell::Widen(line);
+    state.Line = text::Decode_Utf8(line);
   }
   const std::string name = shell::Command_Name(line);
   const char* path_list = std::getenv("PATH");
@@ -103,7 +104,7 @@ void Tail(Shell_State& state) {
 
 void Execute_Line(Shell_State& state) {
   try {
-    const std::string line = shell::Narrow(state.Line);
+    const std::string line = text::Encode_Utf8(state.Line);
     if (line.empty()) {
       return;
     }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "run/spawn.hpp"
 #include "terminal/tty.hpp"
 #include "threads/semaphore_guard.hpp"
 
@@ -92,8 +93,9 @@ void Cpu_Process::Take_Sample() {
     return;  // no sample: the usage stays as it was
   }
   // The status is of no use: a sampler that failed leaves no line, and no line keeps the
-  // last figure.
-  (void)std::system(command_.c_str());
+  // last figure. Not system(): it ignores SIGINT in the whole process while it waits, and
+  // under NONE a Control-C typed meanwhile would be lost.
+  (void)Run_Program("/bin/sh", {"-c", command_});
   if (const auto line = First_Line(file)) {
     usage_ = Usage_Field(*line);
   }

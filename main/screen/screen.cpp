@@ -5,6 +5,7 @@
 
 #include "nk-shared.hpp"
 #include "terminal/output.hpp"
+#include "terminal/tty.hpp"
 #include "threads/semaphore_guard.hpp"
 
 namespace nk::main {
@@ -47,8 +48,18 @@ void Screen::Draw() {
   }
   const std::string total = Total_Image();
   prompt_ = Build_Prompt(state_.Term.Kind, usage_, Utc_Time(std::time(nullptr)), total);
-  const std::size_t blanks = state_.Previous_Length + state_.Total_Width + 6;
-  Write_Whole(output_fd_, Build_Frame(prompt_, blanks, state_.Line));
+  if (tty::Take_Window_Change() || !columns_read_) {
+    columns_ = tty::Columns(output_fd_);
+    columns_read_ = true;
+  }
+  if (columns_) {
+    const Row_Frame frame = Build_Row_Frame(prompt_, state_.Line, *columns_, state_.Frame_Columns);
+    Write_Whole(output_fd_, frame.Bytes);
+    state_.Frame_Columns = frame.Columns;
+  } else {
+    const std::size_t blanks = state_.Previous_Length + state_.Total_Width + 6;
+    Write_Whole(output_fd_, Build_Frame(prompt_, blanks, state_.Line));
+  }
   // The width of what was drawn, not of a second read: the next frame must blank exactly
   // this image, even when another process changed the total meanwhile.
   state_.Total_Width = total.size();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 #include "screen/cpu_process.hpp"
@@ -39,6 +41,10 @@ class Screen : public Request_Server<Screen_Op> {
   // The thread's own.
   std::string prompt_;
   std::string usage_{No_Usage};  // the last figure received
+  // The terminal's width, read at the first redraw and again after a SIGWINCH; nullopt
+  // when the output is no terminal.
+  std::optional<std::size_t> columns_;
+  bool columns_read_ = false;
 };
 
 }  // namespace nk::main

@@ -1,11 +1,12 @@
-// Terminal modes and signal dispositions. The start-up modes are saved once; every way
-// out (normal exit, SIGTERM, SIGHUP, a fatal signal) gives them back, so a crash or a
-// kill never leaves the user's terminal without echo.
+// Terminal modes, the terminal's width and signal dispositions. The start-up modes are
+// saved once; every way out (normal exit, SIGTERM, SIGHUP, a fatal signal) gives them back,
+// so a crash or a kill never leaves the user's terminal without echo.
 #include "terminal/tty.hpp"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,7 +30,16 @@ static_assert(std::atomic<int>::is_always_lock_free, "must be async-signal-safe"
 // Raw mode is held by the key loop; children are started by another thread, which
 // must know whether to take raw mode back afterwards.
 std::atomic<bool> raw_held{false};
+std::atomic<Keyboard> held_keyboard{Keyboard::KEYS};
 std::mutex mode_mutex;
+// Under LINES_UNECHOED, SIGINT's and SIGQUIT's dispositions from before it.
+struct sigaction unechoed_interrupt {};
+struct sigaction unechoed_quit {};
+std::atomic<bool> window_changed{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "must be async-signal-safe");
+
+// The cursor keys in normal mode: the arrows then send ESC [ A, not ESC O A.
+constexpr char Normal_Cursor_Keys[] = "\x1b[?1l";
 
 constexpr int fatal_signals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
 
@@ -63,6 +73,11 @@ void On_Termination(int signal_number) {
   errno = saved_errno;
 }
 
+// SIGWINCH: only note it; the next redraw reads the new width.
+void On_Window_Change(int) {
+  window_changed.store(true);
+}
+
 // A fatal signal: give the terminal back, then die of the same signal so the exit
 // status and any core dump stay truthful.
 void On_Fatal(int signal_number) {
@@ -82,10 +97,23 @@ termios Raw_Of(const termios& modes) {
   return raw;
 }
 
-void Set_Raw() {
-  const termios raw = Raw_Of(saved_modes);
+// Only echo off: lines, Control-D and the signal keys work as the terminal makes them.
+termios Unechoed_Of(const termios& modes) {
+  termios unechoed = modes;
+  unechoed.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  return unechoed;
+}
+
+// The mode of `keyboard`; under XTERM_KEYS, the cursor keys back in normal mode too.
+void Set_Raw(Keyboard keyboard) {
+  const termios raw =
+      keyboard == Keyboard::LINES_UNECHOED ? Unechoed_Of(saved_modes) : Raw_Of(saved_modes);
   // TCSADRAIN keeps what the user typed ahead; TCSAFLUSH would drop it.
   ::tcsetattr(STDIN_FILENO, TCSADRAIN, &raw);
+  if (keyboard == Keyboard::XTERM_KEYS && ::isatty(STDOUT_FILENO) == 1) {
+    [[maybe_unused]] const auto written =
+        ::write(STDOUT_FILENO, Normal_Cursor_Keys, sizeof Normal_Cursor_Keys - 1);
+  }
 }
 
 void Install_Handler(int signal_number, void (*handler)(int), int flags) {
@@ -120,6 +148,7 @@ void Install() {
     }
     Install_Handler(SIGTERM, On_Termination, SA_RESTART);
     Install_Handler(SIGHUP, On_Termination, SA_RESTART);
+    Install_Handler(SIGWINCH, On_Window_Change, SA_RESTART);
   });
 }
 
@@ -132,10 +161,20 @@ Key_Loop_Signals::~Key_Loop_Signals() {
   // A signal noted while the loop ran still decides the status (Termination_Signal).
 }
 
-Raw_Mode::Raw_Mode() {
+Raw_Mode::Raw_Mode(Keyboard keyboard) {
   const std::lock_guard lock(mode_mutex);
   if (have_saved_modes) {
-    Set_Raw();
+    if (keyboard == Keyboard::LINES_UNECHOED && wake_pipe[0] >= 0) {
+      // The signal keys now reach the shell itself: they end the run in order.
+      struct sigaction ending {};
+      ending.sa_handler = On_Termination;
+      sigemptyset(&ending.sa_mask);
+      ending.sa_flags = SA_RESTART;
+      ::sigaction(SIGINT, &ending, &unechoed_interrupt);
+      ::sigaction(SIGQUIT, &ending, &unechoed_quit);
+    }
+    held_keyboard = keyboard;
+    Set_Raw(keyboard);
     raw_held = true;
   }
 }
@@ -145,6 +184,10 @@ Raw_Mode::~Raw_Mode() {
   if (have_saved_modes) {
     raw_held = false;
     Restore_Saved();
+    if (held_keyboard == Keyboard::LINES_UNECHOED && wake_pipe[0] >= 0) {
+      ::sigaction(SIGINT, &unechoed_interrupt, nullptr);
+      ::sigaction(SIGQUIT, &unechoed_quit, nullptr);
+    }
   }
 }
 
@@ -169,7 +212,7 @@ Cooked_Mode::Cooked_Mode() {
 Cooked_Mode::~Cooked_Mode() {
   const std::lock_guard lock(mode_mutex);
   if (raw_held) {
-    Set_Raw();
+    Set_Raw(held_keyboard);
   }
   ::sigaction(SIGINT, &old_interrupt, nullptr);
   ::sigaction(SIGQUIT, &old_quit, nullptr);
@@ -219,6 +262,18 @@ void Take_Child_Signals() {
 
 int Termination_Signal() {
   return termination_signal.load();
+}
+
+std::optional<std::size_t> Columns(int fd) {
+  winsize size{};
+  if (::ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) {
+    return std::nullopt;
+  }
+  return size.ws_col;
+}
+
+bool Take_Window_Change() {
+  return window_changed.exchange(false);
 }
 
 }  // namespace nk::main::tty

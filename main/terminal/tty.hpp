@@ -1,14 +1,17 @@
-// The only unit that touches the terminal modes and the signal dispositions. Three sets
+// The only unit that touches the terminal modes and the signal dispositions. Two sets
 // of modes: as found at start-up (given back on every way out and to child programs),
-// and the shell's raw mode, held only while keys are read.
+// and the shell's own (raw, or only echo off), held only while keys are read.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 
 namespace nk::main::tty {
 
 // Saves the modes found at start-up and installs the handlers that give them back on
-// SIGTERM, SIGHUP and fatal signals. Call once, first thing in main, before any thread.
+// SIGTERM, SIGHUP and fatal signals, and notes SIGWINCH for Take_Window_Change. Call
+// once, first thing in main, before any thread.
 // Also blocks SIGCHLD in the calling thread, and so in every thread started after it.
 void Install();
 
@@ -16,6 +19,13 @@ void Install();
 // calls it: the kernel then delivers (and drops) each child's SIGCHLD there instead of
 // waking an idle thread for it on every redraw.
 void Take_Child_Signals();
+
+// How the key loop takes the keyboard.
+enum class Keyboard : std::uint8_t {
+  KEYS,            // one byte at a time, unechoed, signal keys off (LINUX)
+  XTERM_KEYS,      // as KEYS, and the cursor keys put in normal mode (XTERM)
+  LINES_UNECHOED,  // canonical mode and signal keys kept, echo off (NONE)
+};
 
 // While alive, SIGTERM and SIGHUP end the key loop (Read_Byte answers nullopt) and so
 // the run, through Quit, once a running command has ended. Outside it they end the
@@ -30,17 +40,22 @@ class Key_Loop_Signals {
 
 // Raw mode while alive: no echo, no canonical mode, no signal keys, one byte at a time,
 // output processing untouched. Does nothing when standard input is not a terminal.
+// XTERM_KEYS also writes ESC [ ? 1 l (cursor keys in normal mode, so the arrows send
+// ESC [ A ...) when standard output is a terminal: now, and again whenever a child
+// program ends (see Cooked_Mode); nothing else of the terminal's state is touched.
+// LINES_UNECHOED only turns echo off: Control-D at the start of a line is the end of
+// input, and Control-C (SIGINT) or Control-\ (SIGQUIT) ends the run as SIGTERM does.
 class Raw_Mode {
  public:
-  Raw_Mode();
+  explicit Raw_Mode(Keyboard keyboard = Keyboard::KEYS);
   ~Raw_Mode();
   Raw_Mode(const Raw_Mode&) = delete;
   Raw_Mode& operator=(const Raw_Mode&) = delete;
 };
 
-// The start-up modes while alive (a child program runs), raw mode again afterwards when
-// it was held; SIGINT and SIGQUIT are ignored by the shell meanwhile. One at a time: only
-// the terminal thread starts children.
+// The start-up modes while alive (a child program runs), the held Raw_Mode again
+// afterwards when there is one; SIGINT and SIGQUIT are ignored by the shell meanwhile. One at a
+// time: only the terminal thread starts children.
 class Cooked_Mode {
  public:
   Cooked_Mode();
@@ -54,5 +69,11 @@ class Cooked_Mode {
 std::optional<unsigned char> Read_Byte();
 // 0, or the signal that ended reading.
 int Termination_Signal();
+
+// The width in columns of the terminal on `fd`; nullopt when `fd` is no terminal or the
+// terminal tells no width.
+std::optional<std::size_t> Columns(int fd);
+// True once after each SIGWINCH (the window's size may have changed): read Columns again.
+bool Take_Window_Change();
 
 }  // namespace nk::main::tty

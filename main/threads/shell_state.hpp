@@ -22,6 +22,7 @@ struct Shell_State {
   shell::Wide_String Line;
   std::size_t Previous_Length = 0;
   std::size_t Total_Width = 0;
+  std::size_t Frame_Columns = 0;  // of the last one-row frame drawn
 
   // Terminal thread only.
   shell::Wide_String_Set History{Table_Capacity};

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <utility>
 
+#include "nk-text.hpp"
 #include "run/execute.hpp"
 #include "terminal/output.hpp"
 #include "terminal/tty.hpp"
@@ -152,7 +153,7 @@ void Terminal_Thread::Complete() {
   }
   shell::Completion_Answer answer;
   try {
-    answer = shell::Complete_Last_Word(shell::Narrow(state_->Line));
+    answer = shell::Complete_Last_Word(text::Encode_Utf8(state_->Line));
   } catch (const shell::Completion_Error& error) {
     Write_Whole(settings_.Output_Fd, std::string("\nCompletion error: ") + error.what() + "\n");
     return;
@@ -167,7 +168,8 @@ void Terminal_Thread::Complete() {
   std::string listing;
   if (state_->Completion_Result && state_->Completion_Result->Found_Names) {
     for (const auto& name : *state_->Completion_Result->Found_Names) {
-      listing += shell::Strip_Dot_Slash(shell::Narrow(name));
+      // As they are, unquoted; what the terminal cannot show as itself as U+FFFD.
+      listing += shell::Strip_Dot_Slash(text::Encode_Shown(name));
       listing += '\n';
     }
   }

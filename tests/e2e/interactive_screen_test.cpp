@@ -29,7 +29,7 @@ TEST(InteractiveScreen, GreetingThenStatusLine) {
     const auto first = session.Wait_For_Frame();
     ASSERT_TRUE(first) << session.Screen;
     EXPECT_EQ(first->Before, c.Greeting);
-    EXPECT_EQ(first->Blanks, 6U) << "no total drawn before the first frame";
+    EXPECT_EQ(first->Blanks, 0U) << "no frame drawn before the first one";
     EXPECT_EQ(first->Kind, c.Kind);
     EXPECT_EQ(first->Usage, c.Usage);
     EXPECT_EQ(first->Total, " 0.00");
@@ -53,9 +53,12 @@ TEST(InteractiveScreen, PeriodicRedrawShowsTheStoredTotal) {
   const auto later = session.Wait_For_Frame();
   ASSERT_TRUE(later) << "the status line is redrawn without keys";
   EXPECT_EQ(later->Total, "-1234.50");
+  session.Write("abc");
+  ASSERT_TRUE(session.Wait_For("$ abc"));
+  session.Write("\x7f\x7f\x7f");
   const auto next = session.Wait_For_Frame();
   ASSERT_TRUE(next);
-  EXPECT_EQ(next->Blanks, 8U + 6U) << "the last total's width plus six";
+  EXPECT_EQ(next->Blanks, 3U) << "exactly the columns the last frame used beyond the prompt";
 }
 
 TEST(InteractiveScreen, TypingBackspaceAndHistory) {

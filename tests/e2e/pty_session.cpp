@@ -190,7 +190,11 @@ std::optional<Frame> Pty_Session::Wait_For_Frame() {
     return std::nullopt;
   }
   consumed_ += static_cast<std::size_t>(m.position(0) + m.length(0));
-  return Frame{m.prefix(), m[2], m[3], m[4], m[5], static_cast<std::size_t>(m.length(6))};
+  std::string before = m.prefix();
+  for (std::size_t at; (at = before.find(Cursor_Key_Reset)) != std::string::npos;) {
+    before.erase(at, Cursor_Key_Reset.size());
+  }
+  return Frame{before, m[2], m[3], m[4], m[5], static_cast<std::size_t>(m.length(6))};
 }
 
 std::optional<std::string> Pty_Session::Run_Line(std::string_view line) {

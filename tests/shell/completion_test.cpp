@@ -145,9 +145,9 @@ TEST_F(CompletionTest, WorkingDirectoryNameIsNeverReadAsAPattern) {
   // "xy" would match too if the working directory "x*" were read as a pattern.
   for (const char* path : {"a[b/f_1", "x*/f_1", "xy/f_1", "proj_x/a", "proj_x/b"}) File(path);
   Enter("a[b");
-  Check({{"ls f_", "ls " + root_ + "/a[b/f_1", {root_ + "/a[b/f_1"}}});
+  Check({{"ls f_", "ls '" + root_ + "/a[b/f_1'", {root_ + "/a[b/f_1"}}});
   Enter("x*");
-  Check({{"ls f_", "ls " + root_ + "/x*/f_1", {root_ + "/x*/f_1"}}});
+  Check({{"ls f_", "ls '" + root_ + "/x*/f_1'", {root_ + "/x*/f_1"}}});
   Enter("proj_x");  // a word found in the working directory's own path matches every entry
   Check({{"ls j_x", "(none)", {root_ + "/proj_x/a", root_ + "/proj_x/b"}}});
 }

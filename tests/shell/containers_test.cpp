@@ -10,7 +10,7 @@ namespace nk::shell {
 namespace {
 
 Wide_String Line(std::size_t n) {
-  return Widen("line " + std::to_string(n));
+  return text::Decode_Utf8("line " + std::to_string(n));
 }
 
 TEST(Containers, FullSetDropsItsOldestLine) {

@@ -32,7 +32,10 @@ TEST(PatternSyntax, MatchesWholeTextsAsDocumented) {
       {"[]]", "]", true}, {"[]a]", "a", true}, {"[!]]", "]", false}, {"[!]]", "x", true},
       {"[a-]", "-", true}, {"[-a]", "-", true}, {"[-a]", "b", false}, {"[*?]", "*", true},
       {"[*?]", "x", false}, {"[[]", "[", true}, {"[{]x", "{x", true},
-      {"[\xe0-\xef]", "\xe9", true}, {"[\xe0-\xef]", "\xf0", false},
+      // UTF-8: "?" and a negated set read one whole character, never a part of one.
+      {"caf?.txt", "caf\xc3\xa9.txt", true}, {"caf??.txt", "caf\xc3\xa9.txt", false},
+      {"?", "\xe6\x97\xa5", true}, {"?", "\xf0\x9f\x98\x80", true}, {"[!a]", "\xc3\xa9", true},
+      {"[!a]?", "\xc3\xa9", false}, {"?", "\x80", false}, {"*", "a\x80", true},
       // Braces: alternatives, empty ones, nesting, sets inside.
       {"{a,b}", "b", true}, {"{a,b}", "c", false}, {"{a,b}", "ab", false},
       {"x{,y}z", "xz", true}, {"x{,y}z", "xyz", true}, {"x{,y}z", "xyyz", false},
@@ -60,6 +63,7 @@ TEST(PatternErrors, IllFormedPatternsAreRejectedWhenCompiled) {
       {"[]", "without \"]\""}, {"[!]", "without \"]\""}, {"x[a-", "without \"]\""},
       {"{", "without \"}\""}, {"{a,b", "without \"}\""}, {"a{b{c}", "without \"}\""},
       {"{[}", "without \"]\""}, {"[z-a]", "reversed range"},
+      {"[\xc3\xa9]", "non-ASCII"}, {"[a-\xc3\xa9]", "non-ASCII"},
       {deep_braces, "nested too deeply"}, {std::string(4097, 'a'), "longer than"},
       // clang-format on
   };

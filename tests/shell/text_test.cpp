@@ -10,17 +10,6 @@
 namespace nk::shell {
 namespace {
 
-TEST(Text, NarrowBlanksEveryCharacterBeyondLatin1) {
-  const Wide_String wide = {U'a',          U'\u00e9', U'\u00ff', U'\u0100', U'\u20ac',
-                            U'\U0001F600', U'"',      U'\0',     U'z'};
-  EXPECT_EQ(Narrow(wide), std::string("a\xe9\xff   \"") + '\0' + "z");
-  // Widening gives back every byte as the character of the same code, high bytes included.
-  EXPECT_EQ(Widen("a\xe9\xff"), (Wide_String{U'a', U'\u00e9', U'\u00ff'}));
-  std::string all;
-  for (int code = 0; code < 256; ++code) all.push_back(static_cast<char>(code));
-  EXPECT_EQ(Narrow(Widen(all)), all);
-}
-
 TEST(Text, RecognizeBuiltin) {
   using enum Builtin_Command;
   const std::pair<std::string, Builtin_Command> cases[] = {
