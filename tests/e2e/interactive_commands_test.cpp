@@ -26,22 +26,15 @@ TEST(InteractiveCommands, BuiltinsThroughTheShell) {
   const std::string work = session.Tree().Work();
   session.Tree().Write_File("sub/f", "");
   ASSERT_TRUE(session.Wait_For_Frame());
+  // The tables' edge cases are unit-tested; here, that the builtins reach the screen.
   Run_Steps(session, {{"set x=5", ""},
-                      {"set x=6", ""},
                       {"set b=true", ""},
-                      {"set", "x= 5\r\nx= 6\r\nb=TRUE\r\n"},
-                      {"put_line x", " 5 6\r\n"},
-                      {"PUT x", " 5 6\r\n"},
-                      {"put nothing", "\r\n"},
-                      {"unset x", ""},
-                      {"put x", " 6\r\n"},
+                      {"set", "x= 5\r\nb=TRUE\r\n"},
+                      {"PUT_LINE x", " 5\r\n"},
                       {"alias ll=ls", ""},
                       {"alias", "ll=ls\r\n"},
-                      {"unalias ll", ""},
-                      {"alias", ""},
                       {"cd -", "no old_pwd.\r\n"},
                       {"cd sub", ""},
-                      {"pwd", work + "/sub\r\n"},
                       {"cd /does/not/exist", "Directory not found\r\n"},
                       {"cd -", ""},
                       {"pwd", work + "\r\n"},

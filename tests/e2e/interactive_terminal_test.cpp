@@ -13,11 +13,6 @@
 namespace nk::pty_test {
 namespace {
 
-bool Same_Modes(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag &&
-         a.c_cc[VMIN] == b.c_cc[VMIN] && a.c_cc[VTIME] == b.c_cc[VTIME];
-}
-
 TEST(InteractiveTerminal, EscapeTwiceEndsWithStatusZeroAndModesRestored) {
   for (const char* term : {"xterm", "linux"}) {
     Pty_Session session({.Term = term});
@@ -28,7 +23,7 @@ TEST(InteractiveTerminal, EscapeTwiceEndsWithStatusZeroAndModesRestored) {
     session.Write("\x1b\x1b");
     const auto status = session.Wait_Exit();
     EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << term;
-    EXPECT_TRUE(Same_Modes(session.Modes(), session.Initial_Modes())) << term;
+    EXPECT_TRUE(session.Modes_Restored()) << term;
   }
 }
 
@@ -50,16 +45,6 @@ TEST(InteractiveTerminal, ChildrenRunCookedAndControlCStopsOnlyThem) {
   ASSERT_TRUE(frame) << session.Unread();
   EXPECT_EQ(frame->Before, "^CError: errno =  130\r\n");
   EXPECT_EQ(session.Run_Line("echo alive"), "alive\r\n");
-}
-
-TEST(InteractiveTerminal, TerminationSignalsRestoreModes) {
-  for (const int signal_number : {SIGTERM, SIGHUP}) {
-    Pty_Session session;
-    ASSERT_TRUE(session.Wait_For_Frame());
-    ASSERT_EQ(::kill(session.Pid, signal_number), 0);
-    ASSERT_TRUE(session.Wait_Exit()) << "signal " << signal_number << " did not end the program";
-    EXPECT_TRUE(Same_Modes(session.Modes(), session.Initial_Modes())) << signal_number;
-  }
 }
 
 TEST(InteractiveTerminal, AltKeysDifferByKeyboard) {

@@ -13,11 +13,6 @@
 namespace nk::pty_test {
 namespace {
 
-bool Same_Modes(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag &&
-         a.c_cc[VMIN] == b.c_cc[VMIN] && a.c_cc[VTIME] == b.c_cc[VTIME];
-}
-
 TEST(InteractiveText, Utf8GoesThroughCommandsVariablesAndDirectories) {
   Pty_Session session;
   session.Tree().Write_File("dossier_\xc3\xa9/f", "");
@@ -104,7 +99,7 @@ TEST(InteractiveText, UnknownTerminalKindEndsWithControlDOrControlC) {
     ASSERT_TRUE(status);
     EXPECT_TRUE(WIFEXITED(*status)) << *status;
     EXPECT_EQ(WEXITSTATUS(*status), key == "\x04" ? 0 : 130);
-    EXPECT_TRUE(Same_Modes(session.Modes(), session.Initial_Modes()));
+    EXPECT_TRUE(session.Modes_Restored());
     EXPECT_EQ(session.Screen.find("ignored"), std::string::npos) << "no echo, nothing ran";
   }
 }

@@ -257,4 +257,11 @@ Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options, std::
   return {child.Status, child.Screen};
 }
 
+bool Pty_Session::Modes_Restored() const {
+  const termios now = Modes();
+  const termios& was = initial_modes_;
+  return now.c_iflag == was.c_iflag && now.c_oflag == was.c_oflag && now.c_lflag == was.c_lflag &&
+         now.c_cc[VMIN] == was.c_cc[VMIN] && now.c_cc[VTIME] == was.c_cc[VTIME];
+}
+
 }  // namespace nk::pty_test

@@ -92,6 +92,8 @@ class Pty_Session : public Child {
   void Hang_Up();         // closes our side: the program sees a hang-up
   termios Modes() const;  // as the program's standard input sees them
   const termios& Initial_Modes() const { return initial_modes_; }
+  // The modes are back as they were before the program started.
+  bool Modes_Restored() const;
   std::string Unread() const { return Screen.substr(consumed_); }
   // Reads until `found` holds (looked at after every read, and at least every 20 ms).
   bool Wait_Until(const std::function<bool()>& found);

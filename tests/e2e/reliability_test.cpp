@@ -38,10 +38,6 @@ int Shell_Status(int wait_status) {
   return WIFSIGNALED(wait_status) ? 128 + WTERMSIG(wait_status) : WEXITSTATUS(wait_status);
 }
 
-bool Same_Modes(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag;
-}
-
 std::string Read_Proc(pid_t pid, const char* what) {
   std::ifstream file("/proc/" + std::to_string(pid) + "/" + what);
   return std::string((std::istreambuf_iterator<char>(file)), {});
@@ -93,7 +89,7 @@ TEST(Reliability, TerminationSignalsEndEveryStateWithModesRestored) {
       const auto status = session.Wait_Exit();
       ASSERT_TRUE(status) << "did not end";
       EXPECT_EQ(Shell_Status(*status), 128 + signal_number);
-      EXPECT_TRUE(Same_Modes(session.Modes(), session.Initial_Modes()));
+      EXPECT_TRUE(session.Modes_Restored());
     }
   }
 }
