@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
-#include <optional>
+#include <memory>
 
 #include "nelk.hpp"
 #include "nk-shared.hpp"
@@ -53,20 +53,26 @@ int main(int argc, char** argv) {
   tty::Install();
   nk::shared::Pin_Total_Directory();
   Terminal terminal;
-  Terminal_Thread thread(terminal);
-  thread.Start();
+  // Made only once the options let the run go on: a one-shot (-t, -v ...) starts no
+  // thread and builds no table, so it ends about as fast as a bare process.
+  std::unique_ptr<Terminal_Thread> thread;
   int status = 0;
   try {
     if (Start_Up(argc, argv, terminal, status)) {
-      Key_Loop(terminal.Kind, thread);
+      auto starting = std::make_unique<Terminal_Thread>(terminal);
+      starting->Start();  // a thread that failed to start is not asked to Quit below
+      thread = std::move(starting);
+      Key_Loop(terminal.Kind, *thread);
     }
   } catch (const std::exception& error) {
     // Still through Quit: the other threads must end before the program does.
     std::cout << "Error: " << error.what() << std::endl;
     status = EXIT_FAILURE;
   }
-  thread.Send({Request_Kind::Quit});  // refused harmlessly when the key loop sent it
-  thread.Join();
+  if (thread) {
+    thread->Send({Request_Kind::Quit});  // refused harmlessly when the key loop sent it
+    thread->Join();
+  }
   if (const int signal = tty::Termination_Signal(); signal != 0) {
     return 128 + signal;
   }
