@@ -1,4 +1,7 @@
 // nelk: start-up, the key loop and the one way out.
+#include <poll.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -32,10 +35,35 @@ bool Start_Up(int argc, char** argv, Terminal& terminal, int& status) {
   return true;
 }
 
+// True when a byte of standard input can be read without waiting.
+bool Input_Waiting() {
+  pollfd input{STDIN_FILENO, POLLIN, 0};
+  return ::poll(&input, 1, 0) > 0 && (input.revents & POLLIN) != 0;
+}
+
 // Reads keys in raw mode until Escape twice or the end of input.
 void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
   tty::Raw_Mode raw;
-  nk::text::Utf8_Reader reader([] { return tty::Read_Byte(); });
+  // Set while a request sent with input waiting left its redraw, until a Key or a Refresh
+  // goes out with nothing waiting: both leave the screen up to date.
+  bool redraw_owed = false;
+  auto send = [&thread, &redraw_owed](Terminal_Request request) {
+    request.Typed_Ahead = Input_Waiting();
+    if (request.Typed_Ahead) {
+      redraw_owed = true;
+    } else if (request.Kind == Request_Kind::Key || request.Kind == Request_Kind::Refresh) {
+      redraw_owed = false;
+    }
+    thread.Send(request);
+  };
+  nk::text::Utf8_Reader reader([&send, &redraw_owed] {
+    // The waiting bytes may end inside a sequence or in a byte that is no key: the owed
+    // frame goes out before the read blocks, not a deamon period later.
+    if (redraw_owed && !Input_Waiting()) {
+      send({Request_Kind::Refresh});
+    }
+    return tty::Read_Byte();
+  });
   // Bytes that are not UTF-8 are no key: skipped, as if never typed.
   auto next = [&reader] {
     auto c = reader.Next();
@@ -44,7 +72,7 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
     }
     return c;
   };
-  Run_Key_Loop(kind, next, [&thread](const Terminal_Request& request) { thread.Send(request); });
+  Run_Key_Loop(kind, next, send);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <string>
 
+#include "nk-shared-cache.hpp"
 #include "nk-shared.hpp"
 
 namespace nk::shared {
@@ -243,6 +244,14 @@ Hundredths Add_To_Total_Sum(Hundredths delta) {
       return sum;
     }
   }
+}
+
+}  // namespace nk::shared
+
+namespace nk::shared {
+
+int Total_Directory() {
+  return Pinned_Directory.load();
 }
 
 }  // namespace nk::shared

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "nk-shared-cache.hpp"
 #include "screen/cpu_process.hpp"
 #include "threads/request_server.hpp"
 #include "threads/shell_state.hpp"
@@ -31,7 +32,7 @@ class Screen : public Request_Server<Screen_Op> {
  private:
   void Serve(std::latch& started);
   void Draw();
-  std::string Total_Image() const;
+  std::string Total_Image();
 
   Shell_State& state_;
   Cpu_Process& cpu_;
@@ -39,6 +40,7 @@ class Screen : public Request_Server<Screen_Op> {
   // The thread's own.
   std::string prompt_;
   std::string usage_{No_Usage};  // the last figure received
+  shared::Total_Cache total_;
 };
 
 }  // namespace nk::main
