@@ -35,8 +35,13 @@ bool Start_Up(int argc, char** argv, Terminal& terminal, int& status) {
   return true;
 }
 
-// True when a byte of standard input can be read without waiting.
+// True when a key typed on the terminal can be read without waiting. Input that is not a
+// terminal (a pipe, a file) is no typing: its output keeps every frame, byte for byte.
 bool Input_Waiting() {
+  static const bool typed = ::isatty(STDIN_FILENO) == 1;
+  if (!typed) {
+    return false;
+  }
   pollfd input{STDIN_FILENO, POLLIN, 0};
   return ::poll(&input, 1, 0) > 0 && (input.revents & POLLIN) != 0;
 }
