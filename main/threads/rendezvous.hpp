@@ -4,9 +4,9 @@
 // with or without a time-out. After Close no request is accepted and no caller blocks,
 // so a thread that has ended can never hang the one that still calls it.
 //
-// The hand-off is one atomic word: the phase of the request under way, Closed, and a mark
-// for each side asleep on the word. A side wakes the other only when that mark is set, and
-// the woken side needs no lock to go on, so a request costs at most one wake each way.
+// The hand-off is two atomic words, one for each side to sleep on, each with a mark set by
+// its sleeper. A side wakes the other only when that mark is set, and the woken side needs
+// no lock to go on, so a request costs at most one wake each way.
 #pragma once
 
 #include <chrono>
@@ -58,36 +58,30 @@ class Rendezvous {
   // `request` holds what the server left in it). False, at once, when the server has
   // closed, or closes before accepting.
   bool Call(Request& request, Waits waits) {
-    const std::lock_guard turn(callers_);  // later callers queue here, not on the word
+    const std::lock_guard turn(callers_);  // later callers queue here, not on the words
     slot_ = &request;
     waits_ = waits;
+    reply_.store(Waiting, std::memory_order_relaxed);
     std::uint32_t seen = word_.load(std::memory_order_relaxed);
     do {
       if ((seen & Closed) != 0) {
         return false;
       }
     } while (!word_.compare_exchange_weak(seen, (seen & ~(Phase_Mask | Server_Sleeps)) | Pending,
-                                          std::memory_order_acq_rel, std::memory_order_relaxed));
+                                          std::memory_order_release, std::memory_order_relaxed));
     if ((seen & Server_Sleeps) != 0) {
       futex::Wake(word_);
     }
-    bool served = false;
     for (;;) {
-      seen = word_.load(std::memory_order_acquire);
-      const std::uint32_t phase = seen & Phase_Mask;
-      if (phase == Done_Phase || ((seen & Closed) != 0 && phase == Pending)) {
-        served = phase == Done_Phase;
-        break;
+      std::uint32_t reply = reply_.load(std::memory_order_acquire);
+      if (reply == Served || reply == Refused) {
+        return reply == Served;
       }
-      if (Mark_Asleep(seen, Caller_Sleeps)) {
-        futex::Wait(word_, seen);
+      if (reply == Caller_Sleeps ||
+          reply_.compare_exchange_strong(reply, Caller_Sleeps, std::memory_order_relaxed)) {
+        futex::Wait(reply_, Caller_Sleeps);
       }
     }
-    seen = word_.load(std::memory_order_relaxed);
-    while (!word_.compare_exchange_weak(seen, seen & (Closed | Server_Sleeps),
-                                        std::memory_order_relaxed)) {
-    }
-    return served;
   }
   bool Call(Request&& request, Waits waits) { return Call(request, waits); }
 
@@ -105,8 +99,11 @@ class Rendezvous {
   // From now on nothing is accepted: waiting and later callers return false. A body
   // already accepted still releases its caller when done.
   void Close() {
-    if ((word_.fetch_or(Closed, std::memory_order_acq_rel) & (Caller_Sleeps | Server_Sleeps)) !=
-        0) {
+    const std::uint32_t seen = word_.fetch_or(Closed, std::memory_order_acq_rel);
+    if ((seen & Phase_Mask) == Pending) {
+      Reply(Refused);  // placed but not claimed: the server can no longer claim it
+    }
+    if ((seen & Server_Sleeps) != 0) {
       futex::Wake(word_);
     }
   }
@@ -114,29 +111,19 @@ class Rendezvous {
   bool Is_Closed() { return (word_.load(std::memory_order_acquire) & Closed) != 0; }
 
  private:
-  // The phase of the request under way: no caller (0); placed, not accepted; body under
-  // way; the caller may leave.
-  static constexpr std::uint32_t Pending = 1;
-  static constexpr std::uint32_t Running = 2;
-  static constexpr std::uint32_t Done_Phase = 3;
+  // word_: the phase of the request under way, Closed, and the server's sleep mark; only
+  // the server sleeps on it.
+  static constexpr std::uint32_t Pending = 1;  // placed, not claimed
+  static constexpr std::uint32_t Running = 2;  // claimed by the server
   static constexpr std::uint32_t Phase_Mask = 3;
   static constexpr std::uint32_t Closed = 4;
-  static constexpr std::uint32_t Caller_Sleeps = 8;
-  static constexpr std::uint32_t Server_Sleeps = 16;
-
-  // Sets `mark` in the word last seen as `seen`; false when the word changed meanwhile.
-  // On success `seen` is the value to sleep on.
-  bool Mark_Asleep(std::uint32_t& seen, std::uint32_t mark) {
-    if ((seen & mark) != 0) {
-      return true;
-    }
-    const std::uint32_t marked = seen | mark;
-    if (!word_.compare_exchange_strong(seen, marked, std::memory_order_acquire)) {
-      return false;
-    }
-    seen = marked;
-    return true;
-  }
+  static constexpr std::uint32_t Server_Sleeps = 8;
+  // reply_: how the caller's request ended; only the caller sleeps on it, so neither side
+  // wakes early to find the other's word changed.
+  static constexpr std::uint32_t Waiting = 0;
+  static constexpr std::uint32_t Caller_Sleeps = 1;
+  static constexpr std::uint32_t Served = 2;
+  static constexpr std::uint32_t Refused = 3;
 
   // Waits for a pending request and claims it; nullopt once closed or past `deadline`.
   std::optional<Accepted> Take(const timespec* deadline) {
@@ -157,7 +144,11 @@ class Rendezvous {
       if (timed_out) {
         return std::nullopt;
       }
-      if (Mark_Asleep(seen, Server_Sleeps) && !futex::Wait(word_, seen, deadline)) {
+      if ((seen & Server_Sleeps) == 0 &&
+          !word_.compare_exchange_strong(seen, seen | Server_Sleeps, std::memory_order_acquire)) {
+        continue;
+      }
+      if (!futex::Wait(word_, seen | Server_Sleeps, deadline)) {
         timed_out = true;
         word_.fetch_and(~Server_Sleeps, std::memory_order_relaxed);
       }
@@ -176,18 +167,23 @@ class Rendezvous {
     Release_Caller();
   }
 
+  // The claimed request is over: the phase goes back to none, the caller is told.
   void Release_Caller() {
     std::uint32_t seen = word_.load(std::memory_order_relaxed);
-    while (!word_.compare_exchange_weak(seen, (seen & ~(Phase_Mask | Caller_Sleeps)) | Done_Phase,
-                                        std::memory_order_release, std::memory_order_relaxed)) {
+    while (!word_.compare_exchange_weak(seen, seen & ~Phase_Mask, std::memory_order_relaxed)) {
     }
-    if ((seen & Caller_Sleeps) != 0) {
-      futex::Wake(word_);
+    Reply(Served);
+  }
+
+  void Reply(std::uint32_t reply) {
+    if (reply_.exchange(reply, std::memory_order_release) == Caller_Sleeps) {
+      futex::Wake(reply_);
     }
   }
 
   std::mutex callers_;
   futex::Word word_{0};
+  futex::Word reply_{Waiting};
   Waits waits_ = Waits::ACCEPT;
   Request* slot_ = nullptr;  // the caller's request; valid until the caller leaves
 };
