@@ -224,9 +224,18 @@ Futex_Count Trace_Futex(pid_t pid, std::chrono::seconds span, const std::string&
   const std::vector<pid_t> own = Threads_Of(pid);
   const pid_t tracer = ::fork();
   if (tracer == 0) {
-    const std::string target = std::to_string(pid);
-    ::execlp("strace", "strace", "-f", "-qq", "-e", "trace=futex", "-o", log.c_str(), "-p",
-             target.c_str(), static_cast<char*>(nullptr));
+    // Each thread by itself and no -f: the sampler processes are not the shell's own.
+    std::vector<std::string> words = {"strace", "-qq", "-e", "trace=futex", "-o", log};
+    for (const pid_t tid : own) {
+      words.push_back("-p");
+      words.push_back(std::to_string(tid));
+    }
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+      argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    ::execvp("strace", argv.data());
     ::_exit(127);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(500));  // attached by then
