@@ -200,12 +200,14 @@ double Tab_Ms(const Shell& shell, const std::string& folder, int rounds) {
     ::write(shell.Master, "ls zuniq", 8);
     Settle(shell.Master, std::chrono::milliseconds(100));
     std::string seen;
-    const double ms = Time_Until(shell, "\t", "que_target", seen);
+    const double ms = Time_Until(shell, "\t", "_target", seen);
     if (ms < 0) {
       return -1;
     }
     times.push_back(ms);
-    const std::string erase(300, '\x7f');
+    // As many as the completed line holds ("ls " and the absolute path at most): a shell
+    // that redraws per key must not still be working through them when the next Tab is timed.
+    const std::string erase(folder.size() + 24, '\x7f');
     ::write(shell.Master, erase.data(), erase.size());
     Settle(shell.Master, std::chrono::milliseconds(200));
   }
