@@ -179,7 +179,8 @@ Paste Paste_Line(const Shell& shell, int rounds) {
     Settle(shell.Master, std::chrono::milliseconds(50));
     std::string seen;
     times.push_back(Time_Until(shell, line, line.substr(line.size() - 20), seen));
-    paste.Frames = std::max(paste.Frames, Count(seen, "\rXTERM:") / 2 + Count(seen, "\rXTERM:") % 2);
+    paste.Frames =
+        std::max(paste.Frames, Count(seen, "\rXTERM:") / 2 + Count(seen, "\rXTERM:") % 2);
     const std::string erase(line.size(), '\x7f');
     ::write(shell.Master, erase.data(), erase.size());
     Settle(shell.Master, std::chrono::milliseconds(200));
@@ -410,7 +411,8 @@ int main(int argc, char** argv) {
   const double wakeups_per_s =
       static_cast<double>(after.Wakeups - before.Wakeups) / idle_seconds.count();
   auto per_frame = [](double value, std::size_t frames) {
-    return frames == 0 ? std::string("-") : std::to_string(value / static_cast<double>(frames)).substr(0, 4);
+    return frames == 0 ? std::string("-")
+                       : std::to_string(value / static_cast<double>(frames)).substr(0, 4);
   };
   const std::string futex_text =
       futex.Calls < 0 ? "-"
