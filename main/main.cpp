@@ -1,8 +1,11 @@
 // nelk: start-up, the key loop and the one way out.
+#include <poll.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <exception>
 #include <iostream>
-#include <optional>
+#include <memory>
 
 #include "nelk.hpp"
 #include "nk-shared.hpp"
@@ -32,6 +35,17 @@ bool Start_Up(int argc, char** argv, Terminal& terminal, int& status) {
   return true;
 }
 
+// True when a key typed on the terminal can be read without waiting. Input that is not a
+// terminal (a pipe, a file) is no typing: its output keeps every frame, byte for byte.
+bool Input_Waiting() {
+  static const bool typed = ::isatty(STDIN_FILENO) == 1;
+  if (!typed) {
+    return false;
+  }
+  pollfd input{STDIN_FILENO, POLLIN, 0};
+  return ::poll(&input, 1, 0) > 0 && (input.revents & POLLIN) != 0;
+}
+
 // Reads keys in raw mode until Escape twice or the end of input. Under NONE no key is
 // decoded, so the terminal keeps its lines and signal keys: Control-D and Control-C end
 // the run.
@@ -40,7 +54,26 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
   const tty::Raw_Mode raw(kind == Terminal_Kind::XTERM  ? tty::Keyboard::XTERM_KEYS
                           : kind == Terminal_Kind::NONE ? tty::Keyboard::LINES_UNECHOED
                                                         : tty::Keyboard::KEYS);
-  nk::text::Utf8_Reader reader([] { return tty::Read_Byte(); });
+  // Set while a request sent with input waiting left its redraw, until a Key or a Refresh
+  // goes out with nothing waiting: both leave the screen up to date.
+  bool redraw_owed = false;
+  auto send = [&thread, &redraw_owed](Terminal_Request request) {
+    request.Typed_Ahead = Input_Waiting();
+    if (request.Typed_Ahead) {
+      redraw_owed = true;
+    } else if (request.Kind == Request_Kind::Key || request.Kind == Request_Kind::Refresh) {
+      redraw_owed = false;
+    }
+    thread.Send(request);
+  };
+  nk::text::Utf8_Reader reader([&send, &redraw_owed] {
+    // The waiting bytes may end inside a sequence or in a byte that is no key: the owed
+    // frame goes out before the read blocks, not a deamon period later.
+    if (redraw_owed && !Input_Waiting()) {
+      send({Request_Kind::Refresh});
+    }
+    return tty::Read_Byte();
+  });
   // Bytes that are not UTF-8 are no key: skipped, as if never typed.
   auto next = [&reader] {
     auto c = reader.Next();
@@ -49,7 +82,7 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
     }
     return c;
   };
-  Run_Key_Loop(kind, next, [&thread](const Terminal_Request& request) { thread.Send(request); });
+  Run_Key_Loop(kind, next, send);
 }
 
 }  // namespace
@@ -58,20 +91,26 @@ int main(int argc, char** argv) {
   tty::Install();
   nk::shared::Pin_Total_Directory();
   Terminal terminal;
-  Terminal_Thread thread(terminal);
-  thread.Start();
+  // Made only once the options let the run go on: a one-shot (-t, -v ...) starts no
+  // thread and builds no table, so it ends about as fast as a bare process.
+  std::unique_ptr<Terminal_Thread> thread;
   int status = 0;
   try {
     if (Start_Up(argc, argv, terminal, status)) {
-      Key_Loop(terminal.Kind, thread);
+      auto starting = std::make_unique<Terminal_Thread>(terminal);
+      starting->Start();  // a thread that failed to start is not asked to Quit below
+      thread = std::move(starting);
+      Key_Loop(terminal.Kind, *thread);
     }
   } catch (const std::exception& error) {
     // Still through Quit: the other threads must end before the program does.
     std::cout << "Error: " << error.what() << std::endl;
     status = EXIT_FAILURE;
   }
-  thread.Send({Request_Kind::Quit});  // refused harmlessly when the key loop sent it
-  thread.Join();
+  if (thread) {
+    thread->Send({Request_Kind::Quit});  // refused harmlessly when the key loop sent it
+    thread->Join();
+  }
   if (const int signal = tty::Termination_Signal(); signal != 0) {
     return 128 + signal;
   }

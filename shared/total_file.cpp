@@ -23,6 +23,7 @@
 #include <string>
 #include <utility>
 
+#include "nk-shared-cache.hpp"
 #include "nk-shared.hpp"
 
 namespace nk::shared {
@@ -295,6 +296,14 @@ Hundredths Add_To_Total_Sum(Hundredths delta) {
       return sum;
     }
   }
+}
+
+}  // namespace nk::shared
+
+namespace nk::shared {
+
+int Total_Directory() {
+  return Pinned_Directory.load();
 }
 
 }  // namespace nk::shared

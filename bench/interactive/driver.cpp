@@ -1,6 +1,8 @@
-// Interactive cost of a shell behind a pseudo-terminal: keystroke-to-echo latency, idle
-// CPU of the shell's own threads, wake-ups and peak memory while idle, and the cost of
-// one run of the prompt's sample command. Prints one Markdown table row.
+// Interactive cost of a shell behind a pseudo-terminal: keystroke-to-echo latency, a
+// 200-character paste, Tab with one match among 100,001 names, idle CPU of the shell's own
+// threads, wake-ups (and, with NK_BENCH_STRACE=1, futex calls) per idle redraw, peak
+// memory, and the cost of one run of the prompt's sample command. Prints one Markdown
+// table row.
 //
 //   driver NAME SAMPLE_ROUNDS -- PROGRAM [ARGS...]
 //
@@ -134,6 +136,138 @@ long Peak_Rss_Kb(pid_t pid) {
   return -1;
 }
 
+// How often `needle` occurs in `text`.
+std::size_t Count(const std::string& text, const std::string& needle) {
+  std::size_t count = 0;
+  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// Milliseconds from writing `keys` until the output holds `shown`, or -1; the output read
+// is left in `seen`.
+double Time_Until(const Shell& shell, const std::string& keys, const std::string& shown,
+                  std::string& seen) {
+  seen.clear();
+  const auto start = Clock::now();
+  ::write(shell.Master, keys.data(), keys.size());
+  while (seen.find(shown) == std::string::npos) {
+    if (!Read_For(shell.Master, seen, std::chrono::milliseconds(3000))) {
+      return -1;
+    }
+  }
+  const std::chrono::duration<double, std::milli> took = Clock::now() - start;
+  return took.count();
+}
+
+struct Paste {
+  double Ms = -1;
+  std::size_t Frames = 0;  // nelk's status-line redraws until the paste showed
+};
+
+// A paste of 200 characters into an empty line, median of `rounds`.
+Paste Paste_Line(const Shell& shell, int rounds) {
+  std::string line = "echo ";
+  for (int i = 0; line.size() < 199; ++i) {
+    line += static_cast<char>('a' + i % 26);
+  }
+  line += 'Z';
+  std::vector<double> times;
+  Paste paste;
+  for (int round = 0; round < rounds; ++round) {
+    Settle(shell.Master, std::chrono::milliseconds(50));
+    std::string seen;
+    times.push_back(Time_Until(shell, line, line.substr(line.size() - 20), seen));
+    paste.Frames =
+        std::max(paste.Frames, Count(seen, "\rXTERM:") / 2 + Count(seen, "\rXTERM:") % 2);
+    const std::string erase(line.size(), '\x7f');
+    ::write(shell.Master, erase.data(), erase.size());
+    Settle(shell.Master, std::chrono::milliseconds(200));
+  }
+  std::sort(times.begin(), times.end());
+  paste.Ms = times[times.size() / 2];
+  return paste;
+}
+
+// Tab after "ls zuniq" in `folder` (100,000 names and zunique_target): milliseconds until
+// the completed name shows, median of `rounds`; -1 when the shell does not complete.
+double Tab_Ms(const Shell& shell, const std::string& folder, int rounds) {
+  const std::string cd = "cd " + folder + "\n";
+  ::write(shell.Master, cd.data(), cd.size());
+  Settle(shell.Master, std::chrono::milliseconds(300));
+  std::vector<double> times;
+  for (int round = 0; round < rounds; ++round) {
+    ::write(shell.Master, "ls zuniq", 8);
+    Settle(shell.Master, std::chrono::milliseconds(100));
+    std::string seen;
+    const double ms = Time_Until(shell, "\t", "_target", seen);
+    if (ms < 0) {
+      return -1;
+    }
+    times.push_back(ms);
+    // As many as the completed line holds ("ls " and the absolute path at most): a shell
+    // that redraws per key must not still be working through them when the next Tab is timed.
+    const std::string erase(folder.size() + 24, '\x7f');
+    ::write(shell.Master, erase.data(), erase.size());
+    Settle(shell.Master, std::chrono::milliseconds(200));
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// Futex calls of the shell's own threads while idle for `span`, traced by strace: all of
+// them, and the wakes that found nobody. Both -1 without strace.
+struct Futex_Count {
+  long Calls = -1;
+  long Wasted = -1;
+};
+
+Futex_Count Trace_Futex(pid_t pid, std::chrono::seconds span, const std::string& log) {
+  const std::vector<pid_t> own = Threads_Of(pid);
+  const pid_t tracer = ::fork();
+  if (tracer == 0) {
+    // Each thread by itself and no -f: the sampler processes are not the shell's own.
+    std::vector<std::string> words = {"strace", "-qq", "-e", "trace=futex", "-o", log};
+    for (const pid_t tid : own) {
+      words.push_back("-p");
+      words.push_back(std::to_string(tid));
+    }
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+      argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    ::execvp("strace", argv.data());
+    ::_exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // attached by then
+  std::this_thread::sleep_for(span);
+  ::kill(tracer, SIGINT);
+  int status = 0;
+  ::waitpid(tracer, &status, 0);
+  Futex_Count count;
+  std::ifstream in(log);
+  if (!in) {
+    return count;
+  }
+  count = {0, 0};
+  std::string line;
+  while (std::getline(in, line)) {
+    const pid_t tid = std::atoi(line.c_str());
+    if (std::find(own.begin(), own.end(), tid) == own.end() ||
+        line.find("futex(") == std::string::npos) {
+      continue;
+    }
+    ++count.Calls;
+    if (line.find("FUTEX_WAKE") != std::string::npos && line.size() >= 4 &&
+        line.compare(line.size() - 4, 4, " = 0") == 0) {
+      ++count.Wasted;
+    }
+  }
+  return count;
+}
+
 // Milliseconds from writing each key to the first output that shows it.
 std::vector<double> Echo_Latencies(const Shell& shell) {
   std::vector<double> samples;
@@ -210,6 +344,16 @@ int main(int argc, char** argv) {
       "exec '" + home + "/bin/cpu' > '" + home + "/.cpu_usage.txt' </dev/null 2>/dev/null",
       sample_rounds);
 
+  // The folder for Tab: 100,000 names and the one that matches.
+  const std::string folder = home + "/big";
+  std::filesystem::create_directories(folder);
+  for (int i = 0; i < 100000; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/f%06d", i);
+    ::close(::open((folder + name).c_str(), O_CREAT | O_WRONLY, 0644));
+  }
+  ::close(::open((folder + "/zunique_target").c_str(), O_CREAT | O_WRONLY, 0644));
+
   const Shell shell = Start(command, home);
   std::string greeting;
   Settle(shell.Master, std::chrono::milliseconds(700), &greeting);
@@ -225,15 +369,32 @@ int main(int argc, char** argv) {
   const Usage before = Own_Usage(shell.Pid);
   const auto idle_start = Clock::now();
   const auto idle_end = idle_start + Idle_Span;
-  std::string ignored;
+  std::string idle_output;
   while (Clock::now() < idle_end) {
-    Read_For(shell.Master, ignored, std::chrono::milliseconds(100));
-    ignored.clear();
+    Read_For(shell.Master, idle_output, std::chrono::milliseconds(100));
   }
   const Usage after = Own_Usage(shell.Pid);
   const std::chrono::duration<double> idle_seconds = Clock::now() - idle_start;
+  const std::size_t idle_frames = Count(idle_output, "\rXTERM:") / 2;
+
+  Futex_Count futex;
+  std::size_t traced_frames = 0;
+  if (const char* trace = std::getenv("NK_BENCH_STRACE"); trace != nullptr && *trace == '1') {
+    std::string traced;
+    std::thread reader([&] {
+      const auto end = Clock::now() + std::chrono::milliseconds(5500);
+      while (Clock::now() < end) {
+        Read_For(shell.Master, traced, std::chrono::milliseconds(100));
+      }
+    });
+    futex = Trace_Futex(shell.Pid, std::chrono::seconds(5), home + "/strace.log");
+    reader.join();
+    traced_frames = Count(traced, "\rXTERM:") / 2;
+  }
 
   const std::vector<double> latencies = Echo_Latencies(shell);
+  const Paste paste = Paste_Line(shell, 5);
+  const double tab_ms = Tab_Ms(shell, folder, 7);
   const long peak_kb = Peak_Rss_Kb(shell.Pid);
   if (::waitpid(shell.Pid, &status, WNOHANG) == shell.Pid) {
     std::fprintf(stderr, "%s ended during the measurement (wait status %d)\n", name.c_str(),
@@ -249,8 +410,20 @@ int main(int argc, char** argv) {
   const double cpu_percent = 100.0 * (after.Cpu_Ns - before.Cpu_Ns) / 1e9 / idle_seconds.count();
   const double wakeups_per_s =
       static_cast<double>(after.Wakeups - before.Wakeups) / idle_seconds.count();
-  std::printf("| %s | %.3f | %.3f | %zu | %.4f | %.1f | %ld | %.3f | %.3f |\n", name.c_str(),
-              Percentile(latencies, 0.5), Percentile(latencies, 0.9), latencies.size(), cpu_percent,
-              wakeups_per_s, peak_kb, sample_ms, own_sample_ms);
+  auto per_frame = [](double value, std::size_t frames) {
+    return frames == 0 ? std::string("-")
+                       : std::to_string(value / static_cast<double>(frames)).substr(0, 4);
+  };
+  const std::string futex_text =
+      futex.Calls < 0 ? "-"
+                      : per_frame(static_cast<double>(futex.Calls), traced_frames) + " (" +
+                            per_frame(static_cast<double>(futex.Wasted), traced_frames) + ")";
+  std::printf(
+      "| %s | %.3f | %.3f | %zu | %.1f | %zu | %s | %.4f | %.1f | %s | %s | %ld | %.3f | %.3f |\n",
+      name.c_str(), Percentile(latencies, 0.5), Percentile(latencies, 0.9), latencies.size(),
+      paste.Ms, paste.Frames, tab_ms < 0 ? "-" : std::to_string(tab_ms).substr(0, 5).c_str(),
+      cpu_percent, wakeups_per_s,
+      per_frame(static_cast<double>(after.Wakeups - before.Wakeups), idle_frames).c_str(),
+      futex_text.c_str(), peak_kb, sample_ms, own_sample_ms);
   return 0;
 }

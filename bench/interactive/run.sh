@@ -2,6 +2,7 @@
 # Interactive benchmark: nelk next to bash and dash, in the same run. Builds a Release
 # nelk and the driver, then prints a Markdown table (see README.md for the columns).
 #   bench/interactive/run.sh [SAMPLE_ROUNDS]
+# NK_BENCH_STRACE=1 also traces 5 idle seconds with strace for the futex column.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build="$top/build/bench-interactive"
@@ -16,8 +17,8 @@ if ! { cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DNK_TESTS=OFF &&
 fi
 g++ -std=c++20 -O2 -Wall -Wextra -o "$build/interactive-driver" "$top/bench/interactive/driver.cpp" -lutil
 
-echo "| shell | echo median ms | echo p90 ms | keys | idle CPU % of one core | wake-ups/s | peak RSS KiB | sampler round ms | nelk's sampler round ms |"
-echo "|---|---|---|---|---|---|---|---|---|"
+echo "| shell | echo median ms | echo p90 ms | keys | paste ms | paste frames | Tab ms | idle CPU % of one core | wake-ups/s | switches per redraw | futex calls per redraw (wasted) | peak RSS KiB | sampler round ms | nelk's sampler round ms |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 "$build/interactive-driver" nelk "$rounds" -- "$build/main/nelk"
 if command -v bash >/dev/null; then
   "$build/interactive-driver" "bash --norc -i" "$rounds" -- bash --norc -i

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 
 #include "run/spawn.hpp"
 #include "terminal/tty.hpp"
@@ -14,8 +15,16 @@
 
 namespace nk::main {
 
-void Cpu_Process::Sample() {
-  inbox_.Call(Cpu_Request{Cpu_Op::SAMPLE, {}}, Waits::BODY);
+std::optional<std::string> Cpu_Process::Sample() {
+  Cpu_Request request{Cpu_Op::SAMPLE, {}};
+  if (!inbox_.Call(request, Waits::BODY)) {
+    return std::nullopt;
+  }
+  return request.Usage;
+}
+
+void Cpu_Process::Prepare() {
+  inbox_.Call(Cpu_Request{Cpu_Op::PREPARE, {}}, Waits::ACCEPT);
 }
 
 std::optional<std::string> Cpu_Process::Get_Usage() {
@@ -36,7 +45,15 @@ void Cpu_Process::Serve(std::latch& started) {
     Cpu_Request& request = accepted->Get();
     switch (request.Kind) {
       case Cpu_Op::SAMPLE:
+        if (!std::exchange(prepared_, false)) {
+          Take_Sample();
+        }
+        // The reply carries the usage: a second round trip for it cost every redraw.
+        request.Usage = usage_;
+        break;
+      case Cpu_Op::PREPARE:
         Take_Sample();
+        prepared_ = true;
         break;
       case Cpu_Op::GET_USAGE:
         request.Usage = usage_;

@@ -1,23 +1,23 @@
 #pragma once
 
 #include <optional>
-#include <semaphore>
 #include <string>
 
 #include "screen/prompt.hpp"
+#include "threads/futex.hpp"
 #include "threads/request_server.hpp"
 
 namespace nk::main {
 
-enum class Cpu_Op { SAMPLE, GET_USAGE, STOP };
+enum class Cpu_Op { SAMPLE, GET_USAGE, PREPARE, STOP };
 struct Cpu_Request {
   Cpu_Op Kind = Cpu_Op::STOP;
-  std::string Usage;
+  std::string Usage;  // SAMPLE and GET_USAGE: the reply
 };
 // "cpu_process": the usage figure, from $HOME/bin/cpu through $HOME/.cpu_usage.txt.
 class Cpu_Process : public Request_Server<Cpu_Request> {
  public:
-  explicit Cpu_Process(std::binary_semaphore& directory_lock)
+  explicit Cpu_Process(futex::Lean_Lock& directory_lock)
       : Request_Server("cpu_process", Cpu_Request{}), directory_lock_(directory_lock) {}
   ~Cpu_Process() {
     Stop();
@@ -28,8 +28,13 @@ class Cpu_Process : public Request_Server<Cpu_Request> {
   void Start() {
     Launch([this](std::latch& started) { Serve(started); });
   }
-  // Runs the sampler under Directory_Lock and updates the usage; returns when done.
-  void Sample();
+  // Runs the sampler under Directory_Lock, or takes the run that Prepare started, and
+  // returns the usage it left (the last one when the run left no line); nullopt once
+  // stopped.
+  std::optional<std::string> Sample();
+  // Starts a run for the next Sample to take and returns at once, so the sampler runs
+  // while the caller works (a Tab's walk of a folder) instead of after it.
+  void Prepare();
   // The six characters of the usage; nullopt once stopped.
   std::optional<std::string> Get_Usage();
 
@@ -37,11 +42,12 @@ class Cpu_Process : public Request_Server<Cpu_Request> {
   void Serve(std::latch& started);
   void Take_Sample();
 
-  std::binary_semaphore& directory_lock_;
+  futex::Lean_Lock& directory_lock_;
   // The thread's own.
   std::string home_;
   std::string command_;
   std::string usage_{No_Usage};
+  bool prepared_ = false;  // a Prepare's run that no Sample has taken yet
 };
 
 }  // namespace nk::main

@@ -30,9 +30,9 @@ void Screen::Serve(std::latch& started) {
   }
 }
 
-std::string Screen::Total_Image() const {
+std::string Screen::Total_Image() {
   try {
-    return shared::Image(shared::Read_Total_Sum());
+    return shared::Image(total_.Read());
   } catch (const shared::File_Error&) {
     // A damaged total file must not take the prompt down with it.
     return Unknown_Total(state_.Total_Width);
@@ -42,8 +42,7 @@ std::string Screen::Total_Image() const {
 void Screen::Draw() {
   Semaphore_Guard hold(state_.Line_Lock);
   prompt_.clear();
-  cpu_.Sample();
-  if (auto usage = cpu_.Get_Usage()) {
+  if (auto usage = cpu_.Sample()) {
     usage_ = std::move(*usage);
   }
   const std::string total = Total_Image();

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "nk-shared-cache.hpp"
 #include "screen/cpu_process.hpp"
 #include "threads/request_server.hpp"
 #include "threads/shell_state.hpp"
@@ -33,7 +34,7 @@ class Screen : public Request_Server<Screen_Op> {
  private:
   void Serve(std::latch& started);
   void Draw();
-  std::string Total_Image() const;
+  std::string Total_Image();
 
   Shell_State& state_;
   Cpu_Process& cpu_;
@@ -45,6 +46,7 @@ class Screen : public Request_Server<Screen_Op> {
   // when the output is no terminal.
   std::optional<std::size_t> columns_;
   bool columns_read_ = false;
+  shared::Total_Cache total_;
 };
 
 }  // namespace nk::main

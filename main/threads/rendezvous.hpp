@@ -3,13 +3,19 @@
 // body, until the server has finished the body; the server takes one request at a time,
 // with or without a time-out. After Close no request is accepted and no caller blocks,
 // so a thread that has ended can never hang the one that still calls it.
+//
+// The hand-off is two atomic words, one for each side to sleep on, each with a mark set by
+// its sleeper. A side wakes the other only when that mark is set, and the woken side needs
+// no lock to go on, so a request costs at most one wake each way.
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <utility>
+
+#include "threads/futex.hpp"
 
 namespace nk::main {
 
@@ -52,104 +58,134 @@ class Rendezvous {
   // `request` holds what the server left in it). False, at once, when the server has
   // closed, or closes before accepting.
   bool Call(Request& request, Waits waits) {
-    {
-      std::unique_lock lock(mutex_);
-      caller_turn_.wait(lock, [this] { return closed_ || phase_ == Phase::FREE; });
-      if (closed_) {
+    const std::lock_guard turn(callers_);  // later callers queue here, not on the words
+    slot_ = &request;
+    waits_ = waits;
+    reply_.store(Waiting, std::memory_order_relaxed);
+    std::uint32_t seen = word_.load(std::memory_order_relaxed);
+    do {
+      if ((seen & Closed) != 0) {
         return false;
       }
-      slot_ = &request;
-      waits_ = waits;
-      phase_ = Phase::PENDING;
+    } while (!word_.compare_exchange_weak(seen, (seen & ~(Phase_Mask | Server_Sleeps)) | Pending,
+                                          std::memory_order_release, std::memory_order_relaxed));
+    if ((seen & Server_Sleeps) != 0) {
+      futex::Wake(word_);
     }
-    // Notified with the mutex free: a thread woken while it is held would only wake to
-    // sleep again on the mutex, and every redraw pays each such switch.
-    server_turn_.notify_one();
-    bool served = false;
-    {
-      std::unique_lock lock(mutex_);
-      caller_turn_.wait(
-          lock, [this] { return phase_ == Phase::DONE || (closed_ && phase_ == Phase::PENDING); });
-      served = phase_ == Phase::DONE;
-      slot_ = nullptr;
-      phase_ = Phase::FREE;
+    for (;;) {
+      std::uint32_t reply = reply_.load(std::memory_order_acquire);
+      if (reply == Served || reply == Refused) {
+        return reply == Served;
+      }
+      if (reply == Caller_Sleeps ||
+          reply_.compare_exchange_strong(reply, Caller_Sleeps, std::memory_order_relaxed)) {
+        futex::Wait(reply_, Caller_Sleeps);
+      }
     }
-    caller_turn_.notify_all();  // the next caller may place its request
-    return served;
   }
   bool Call(Request&& request, Waits waits) { return Call(request, waits); }
 
   // Blocks until a request arrives; nullopt once closed.
-  std::optional<Accepted> Accept() {
-    std::unique_lock lock(mutex_);
-    server_turn_.wait(lock, [this] { return closed_ || phase_ == Phase::PENDING; });
-    return Take(lock);
-  }
+  std::optional<Accepted> Accept() { return Take(nullptr); }
 
   // As Accept, but also nullopt when no request arrives within `timeout`, counted from
-  // this call. Blocks on the condition variable with a deadline; it never polls.
+  // this call. Sleeps until that deadline; it never polls.
   template <typename Rep, typename Period>
   std::optional<Accepted> Accept_For(std::chrono::duration<Rep, Period> timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::unique_lock lock(mutex_);
-    server_turn_.wait_until(lock, deadline, [this] { return closed_ || phase_ == Phase::PENDING; });
-    return Take(lock);
+    const timespec deadline = futex::Deadline(std::chrono::steady_clock::now() + timeout);
+    return Take(&deadline);
   }
 
   // From now on nothing is accepted: waiting and later callers return false. A body
   // already accepted still releases its caller when done.
   void Close() {
-    {
-      std::lock_guard lock(mutex_);
-      closed_ = true;
+    const std::uint32_t seen = word_.fetch_or(Closed, std::memory_order_acq_rel);
+    if ((seen & Phase_Mask) == Pending) {
+      Reply(Refused);  // placed but not claimed: the server can no longer claim it
     }
-    caller_turn_.notify_all();
-    server_turn_.notify_all();
+    if ((seen & Server_Sleeps) != 0) {
+      futex::Wake(word_);
+    }
   }
 
-  bool Is_Closed() {
-    std::lock_guard lock(mutex_);
-    return closed_;
-  }
+  bool Is_Closed() { return (word_.load(std::memory_order_acquire) & Closed) != 0; }
 
  private:
-  // FREE: no caller; PENDING: placed, not accepted; RUNNING: body under way; DONE: the
-  // caller may leave.
-  enum class Phase { FREE, PENDING, RUNNING, DONE };
+  // word_: the phase of the request under way, Closed, and the server's sleep mark; only
+  // the server sleeps on it.
+  static constexpr std::uint32_t Pending = 1;  // placed, not claimed
+  static constexpr std::uint32_t Running = 2;  // claimed by the server
+  static constexpr std::uint32_t Phase_Mask = 3;
+  static constexpr std::uint32_t Closed = 4;
+  static constexpr std::uint32_t Server_Sleeps = 8;
+  // reply_: how the caller's request ended; only the caller sleeps on it, so neither side
+  // wakes early to find the other's word changed.
+  static constexpr std::uint32_t Waiting = 0;
+  static constexpr std::uint32_t Caller_Sleeps = 1;
+  static constexpr std::uint32_t Served = 2;
+  static constexpr std::uint32_t Refused = 3;
 
-  // With `lock` held: the pending request, or nullopt when closed or none came. Leaves
-  // the mutex free.
-  std::optional<Accepted> Take(std::unique_lock<std::mutex>& lock) {
-    if (closed_ || phase_ != Phase::PENDING) {
-      return std::nullopt;
+  // Waits for a pending request and claims it; nullopt once closed or past `deadline`.
+  std::optional<Accepted> Take(const timespec* deadline) {
+    bool timed_out = false;
+    std::uint32_t seen = word_.load(std::memory_order_acquire);
+    for (;;) {
+      if ((seen & Closed) != 0) {
+        return std::nullopt;
+      }
+      if ((seen & Phase_Mask) == Pending) {
+        // Claimed before the request is read: a caller turned away by Close leaves at once.
+        if (word_.compare_exchange_weak(seen, (seen & ~(Phase_Mask | Server_Sleeps)) | Running,
+                                        std::memory_order_acquire)) {
+          break;
+        }
+        continue;
+      }
+      if (timed_out) {
+        return std::nullopt;
+      }
+      if ((seen & Server_Sleeps) == 0 &&
+          !word_.compare_exchange_strong(seen, seen | Server_Sleeps, std::memory_order_acquire)) {
+        continue;
+      }
+      if (!futex::Wait(word_, seen | Server_Sleeps, deadline)) {
+        timed_out = true;
+        word_.fetch_and(~Server_Sleeps, std::memory_order_relaxed);
+      }
+      seen = word_.load(std::memory_order_acquire);
     }
     if (waits_ == Waits::ACCEPT) {
-      phase_ = Phase::DONE;
       Accepted accepted(nullptr, *slot_);  // a copy: the caller's object goes away now
-      lock.unlock();
-      caller_turn_.notify_all();
+      Release_Caller();
       return accepted;
     }
-    phase_ = Phase::RUNNING;
     return Accepted(this, *slot_);
   }
 
   void Finish(Request&& result) {
-    {
-      std::lock_guard lock(mutex_);
-      *slot_ = std::move(result);
-      phase_ = Phase::DONE;
-    }
-    caller_turn_.notify_all();
+    *slot_ = std::move(result);
+    Release_Caller();
   }
 
-  std::mutex mutex_;
-  std::condition_variable caller_turn_;
-  std::condition_variable server_turn_;
-  Phase phase_ = Phase::FREE;
+  // The claimed request is over: the phase goes back to none, the caller is told.
+  void Release_Caller() {
+    std::uint32_t seen = word_.load(std::memory_order_relaxed);
+    while (!word_.compare_exchange_weak(seen, seen & ~Phase_Mask, std::memory_order_relaxed)) {
+    }
+    Reply(Served);
+  }
+
+  void Reply(std::uint32_t reply) {
+    if (reply_.exchange(reply, std::memory_order_release) == Caller_Sleeps) {
+      futex::Wake(reply_);
+    }
+  }
+
+  std::mutex callers_;
+  futex::Word word_{0};
+  futex::Word reply_{Waiting};
   Waits waits_ = Waits::ACCEPT;
   Request* slot_ = nullptr;  // the caller's request; valid until the caller leaves
-  bool closed_ = false;
 };
 
 }  // namespace nk::main

@@ -1,14 +1,14 @@
-// Holding a binary semaphore for a scope, so that no return or exception leaves
+// Holding a lock for a scope, so that no return or exception leaves
 // Line_Lock or Directory_Lock taken and the other threads waiting for ever.
 #pragma once
 
-#include <semaphore>
+#include "threads/futex.hpp"
 
 namespace nk::main {
 
 class Semaphore_Guard {
  public:
-  explicit Semaphore_Guard(std::binary_semaphore& semaphore) : semaphore_(semaphore) {
+  explicit Semaphore_Guard(futex::Lean_Lock& semaphore) : semaphore_(semaphore) {
     semaphore_.acquire();
   }
   ~Semaphore_Guard() { semaphore_.release(); }
@@ -16,7 +16,7 @@ class Semaphore_Guard {
   Semaphore_Guard& operator=(const Semaphore_Guard&) = delete;
 
  private:
-  std::binary_semaphore& semaphore_;
+  futex::Lean_Lock& semaphore_;
 };
 
 }  // namespace nk::main

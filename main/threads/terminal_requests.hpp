@@ -27,6 +27,10 @@ enum class Request_Kind : std::uint8_t {
 struct Terminal_Request {
   Request_Kind Kind = Request_Kind::Spare_Request;
   char32_t Character = 0;  // Key only
+  // More input was already waiting: the request changes the line but leaves the redraw
+  // to the first request sent with nothing waiting, so a paste costs one frame, not one
+  // per character.
+  bool Typed_Ahead = false;
 
   friend bool operator==(const Terminal_Request&, const Terminal_Request&) = default;
 };

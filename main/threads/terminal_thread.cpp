@@ -1,5 +1,6 @@
 #include "threads/terminal_thread.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -73,6 +74,7 @@ void Terminal_Thread::Run(std::latch& started) {
       deamon_->Resume();
     }
     bool redraw = false;
+    typed_ahead_ = request.Typed_Ahead;
     try {
       redraw = Serve(request);
     } catch (const std::exception& error) {
@@ -81,7 +83,7 @@ void Terminal_Thread::Run(std::latch& started) {
       redraw = request.Kind == Request_Kind::Key;
     }
     accepted->Done();
-    if (redraw) {
+    if (redraw && !typed_ahead_) {
       screen_->Refresh();
       fresh_ = true;
     }
@@ -137,7 +139,7 @@ void Terminal_Thread::Append(char32_t c) {
 
 void Terminal_Thread::Backspace() {
   Semaphore_Guard hold(state_->Line_Lock);
-  state_->Previous_Length = state_->Line.size();
+  Note_Drawn_Length();
   if (!state_->Line.empty()) {
     state_->Line.pop_back();
   }
@@ -147,6 +149,8 @@ void Terminal_Thread::Complete() {
   if (state_->Line.empty()) {
     return;
   }
+  // The frame after the walk takes this sample instead of starting one of its own.
+  cpu_->Prepare();
   Semaphore_Guard hold(state_->Line_Lock);
   if (state_->Completion_Result) {
     state_->Completion_Result->Found_Names.reset();
@@ -159,7 +163,7 @@ void Terminal_Thread::Complete() {
     return;
   }
   if (answer.New_Line) {
-    state_->Previous_Length = state_->Line.size();
+    Note_Drawn_Length();
     state_->Line = std::move(*answer.New_Line);
     state_->Completion_Result.reset();
     return;
@@ -231,11 +235,19 @@ void Terminal_Thread::History_Forward() {
 void Terminal_Thread::Show(std::u32string line) {
   {
     Semaphore_Guard hold(state_->Line_Lock);
-    state_->Previous_Length = state_->Line.size();
+    Note_Drawn_Length();
     state_->Line = std::move(line);
   }
-  screen_->Refresh();
-  fresh_ = true;
+  if (!typed_ahead_) {
+    screen_->Refresh();
+    fresh_ = true;
+  }
+}
+
+void Terminal_Thread::Note_Drawn_Length() {
+  // The longest line since the last frame: with frames skipped for typed-ahead keys, the
+  // screen may still show a longer line than the one this change shortens.
+  state_->Previous_Length = std::max(state_->Previous_Length, state_->Line.size());
 }
 
 void Terminal_Thread::Bell() {

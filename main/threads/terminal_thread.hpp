@@ -62,6 +62,8 @@ class Terminal_Thread {
   void History_Forward();
   // Replaces the line under Line_Lock, then redraws.
   void Show(std::u32string line);
+  // Before the line shrinks, under Line_Lock: the next frame blanks what may be shown.
+  void Note_Drawn_Length();
   void Bell();
   // One line, on a line of its own, under Line_Lock.
   void Report(const std::string& text);
@@ -78,6 +80,7 @@ class Terminal_Thread {
   // next read has nothing new to show.
   bool fresh_ = false;
   bool key_loop_started_ = false;  // the periodic redraw waits for the first request
+  bool typed_ahead_ = false;       // the request being served leaves its redraw
 };
 
 }  // namespace nk::main

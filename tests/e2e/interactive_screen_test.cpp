@@ -90,8 +90,9 @@ TEST(InteractiveScreen, CompletionReplacesOrLists) {
   ASSERT_TRUE(session.Wait_For("$ cat sub/alpha.txt")) << session.Unread();
   EXPECT_EQ(session.Run_Line(""), "ALPHA\r\n");
 
-  session.Write("ls sub/bet\t");
+  session.Write("ls sub/bet");
   ASSERT_TRUE(session.Wait_For("$ ls sub/bet"));
+  session.Write("\t");
   const auto listed = session.Wait_For_Frame();
   ASSERT_TRUE(listed);
   const bool in_order = listed->Before == "\r\nsub/beta1\r\nsub/beta2\r\n";

@@ -96,7 +96,7 @@ class Sandbox : public ::testing::Test {
 using Threads = Sandbox;
 
 TEST_F(Threads, UsageComesFromTheSampleFileAndSurvivesBadSamples) {
-  std::binary_semaphore directory_lock{1};
+  futex::Lean_Lock directory_lock;
   Cpu_Process cpu(directory_lock);
   cpu.Start();
   EXPECT_EQ(cpu.Get_Usage(), std::string(6, ' '));  // no sample yet
