@@ -18,7 +18,7 @@ std::size_t Count(const std::string& text, const std::string& needle) {
 }
 
 TEST(InteractiveTypeahead, APasteWaitingBehindACommandIsDrawnOnce) {
-  Pty_Session session;
+  Pty_Session session({.Columns = 250});  // prompt and line fit in the row
   ASSERT_TRUE(session.Wait_For_Frame());
   std::string line = "echo ";
   for (int i = 0; line.size() < 200; ++i) {
@@ -38,8 +38,9 @@ TEST(InteractiveTypeahead, SkippedFramesStillBlankTheLongestLineShown) {
   session.Write("echo abcdef");
   ASSERT_TRUE(session.Wait_For("$ echo abcdef"));
   session.Write("\x7f\x7f\x7f");
-  // One frame for the three: blanks for the 11 characters shown, 5 of the total, and 6.
-  const std::regex frame("\\$ {23}\\rXTERM:[^\\r]*\\$ echo abc");
+  // One frame for the three: the prompt's blank, then blanks over the 11 columns of the
+  // line last shown.
+  const std::regex frame("\\$ {12}\\rXTERM:[^\\r]*\\$ echo abc");
   EXPECT_TRUE(session.Wait_Until([&] { return std::regex_search(session.Unread(), frame); }))
       << session.Unread();
 }

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,8 +32,10 @@ struct Exec_Plan {
   std::vector<std::string> Texts;  // arguments, then the environment
   std::vector<char*> Argv, Envp;
   std::string Work;
+  std::optional<long> File_Size_Limit;
 
-  Exec_Plan(const Session_Options& options, const Temp_Tree& tree) : Work(tree.Work()) {
+  Exec_Plan(const Session_Options& options, const Temp_Tree& tree)
+      : Work(tree.Work()), File_Size_Limit(options.File_Size_Limit) {
     Texts.push_back(options.Program);
     Texts.insert(Texts.end(), options.Arguments.begin(), options.Arguments.end());
     const std::size_t arguments = Texts.size();
@@ -53,6 +56,12 @@ struct Exec_Plan {
   }
 
   [[noreturn]] void Exec() const {
+    if (File_Size_Limit) {
+      const rlimit limit{static_cast<rlim_t>(*File_Size_Limit),
+                         static_cast<rlim_t>(*File_Size_Limit)};
+      ::signal(SIGXFSZ, SIG_IGN);
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
+    }
     if (::chdir(Work.c_str()) == 0) ::execve(Argv[0], Argv.data(), Envp.data());
     ::_exit(127);
   }
@@ -127,7 +136,7 @@ std::optional<int> Child::Wait_Exit() {
 }
 
 Pty_Session::Pty_Session(const Session_Options& options) : tree_(options.Cpu_Script) {
-  winsize size{.ws_row = 24, .ws_col = 80, .ws_xpixel = 0, .ws_ypixel = 0};
+  winsize size{.ws_row = 24, .ws_col = options.Columns, .ws_xpixel = 0, .ws_ypixel = 0};
   if (::openpty(&Fd, &slave_, nullptr, nullptr, &size) != 0) {
     throw std::runtime_error("openpty failed");
   }

@@ -44,6 +44,10 @@ struct Session_Options {
   std::string Cpu_Script = "#!/bin/sh\necho 1.0\n";
   std::vector<std::string> Arguments{};
   std::vector<std::string> Environment{};  // "NAME=value", added to HOME, PATH, TERM, USER
+  // Bytes a file may grow to (RLIMIT_FSIZE, SIGXFSZ ignored): writes beyond it fail with
+  // EFBIG, a real write failure that even root meets.
+  std::optional<long> File_Size_Limit{};
+  unsigned short Columns = 80;  // of the pseudo-terminal
 };
 
 // One drawing of the status line, "\r" prompt blanks "\r" prompt, with the prompt's
