@@ -4,11 +4,11 @@
 Keys: valid and invalid UTF-8, every escape sequence of both keyboards and broken prefixes
 of them, long lines, Tab in a folder of 10,000 names, Up/Down past both ends, Enter on
 harmless commands and builtins, and +/- lines. Every program run (one at least per batch)
-must answer within --bound seconds. From 20,000 keys on, the history is filled first and
-the resident memory must then stay within 1 MiB of its size at that point. At the end: the
-total file holds the exact sum of the accepted +/- lines, and Escape twice ends the run
-with status 0 and the terminal modes as they were. Half the keys go to a TERM=xterm run,
-half to a TERM=linux run.
+must answer within --bound seconds. From 20,000 keys on, the xterm run first fills the
+history and its resident memory must then stay within 1 MiB of its size at that point.
+At the end: the total file holds the exact sum of the accepted +/- lines, and Escape
+twice ends the run with status 0 and the terminal modes as they were. Half the keys go
+to a TERM=xterm run, half to a TERM=linux run.
 """
 import argparse, fcntl, os, random, select, shutil, struct, subprocess, sys, tempfile, termios, time
 
@@ -170,7 +170,8 @@ def run(binary, term, keys_wanted, rng, root, bound, report):
     session = Session(binary, term, root)
     expected, sent, batches, rss_when_full, enters = read_total(root), 0, 0, None, 0
     session.wait_for(b"$ ", bound)
-    if keys_wanted >= 10_000:  # 20,000 keys and more, half in each run
+    # From 20,000 keys on, in the first run only: 2,100 Enters take about ten minutes.
+    if keys_wanted >= 10_000 and term == "xterm":
         # History first filled with short lines: from then on memory must stay flat.
         for _ in range(21):
             session.send_all([b"put x\r"] * 100 + program(session, rng), bound)
