@@ -90,10 +90,11 @@ class Session:
         deadline = time.monotonic() + bound
         while needle not in self.screen:
             if time.monotonic() > deadline or self.process.poll() is not None:
-                with open("soak-screen.log", "wb") as log:
+                path = os.path.join(tempfile.gettempdir(), "nk-soak-screen.log")
+                with open(path, "wb") as log:
                     log.write(self.screen)
                 raise SystemExit(f"no answer within {bound} s: {needle!r}; output since the "
-                                 "last answer in soak-screen.log")
+                                 f"last answer in {path}")
             self.pump(0.05)
         del self.screen[:self.screen.rindex(needle) + len(needle)]
 
