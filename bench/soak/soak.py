@@ -4,8 +4,9 @@
 Keys: valid and invalid UTF-8, every escape sequence of both keyboards and broken prefixes
 of them, long lines, Tab in a folder of 10,000 names, Up/Down past both ends, Enter on
 harmless commands and builtins, and +/- lines. Every program run (one at least per batch)
-must answer within --bound seconds plus 50 ms a key. From 20,000 keys on, the xterm run first fills the
-history and its resident memory must then stay within 1 MiB of its size at that point.
+must answer within --bound seconds plus 50 ms a key typed before it. From 20,000 keys on,
+the xterm run first fills the history and its resident memory must then stay within 1 MiB
+of its size at that point.
 At the end: the total file holds the exact sum of the accepted +/- lines, and Escape
 twice ends the run with status 0 and the terminal modes as they were. Half the keys go
 to a TERM=xterm run, half to a TERM=linux run.
