@@ -124,9 +124,19 @@ bool Match(const std::vector<Token>& tokens, std::size_t t, std::string_view tex
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-  const std::string_view pattern_text = input.substr(0, data[0] % 25);
-  const std::string_view text = input.substr(pattern_text.size(), 16);
+  // Bytes are mapped onto a few letters and every special character, so that nearly every
+  // input is made of the constructs themselves: the first byte gives the pattern length.
+  constexpr std::string_view pattern_letters = "ab-*?[]!^{},/a]c";
+  constexpr std::string_view text_letters = "ab-/!^]c";
+  std::string pattern_text;
+  std::string text;
+  for (std::size_t k = 1; k < size; ++k) {
+    if (pattern_text.size() < data[0] % 25U) {
+      pattern_text += pattern_letters[data[k] % pattern_letters.size()];
+    } else if (text.size() < 16) {
+      text += text_letters[data[k] % text_letters.size()];
+    }
+  }
   Expander expander(pattern_text);
   const auto expected = expander.Whole();
   std::optional<nk::shell::Pattern> pattern;

@@ -67,11 +67,12 @@ class Descriptor {
 }
 
 // Opens the file, which must be a regular one (a symbolic link to one will do). Non-blocking:
-// a pipe of that name would otherwise hang the open until a writer came, and a device's
-// open may have effects of its own; neither is read or written.
+// a pipe of that name would otherwise hang the open until a writer came. No controlling
+// terminal: a terminal of that name must not become one. Neither is read or written.
 Descriptor Open_Total(int flags, mode_t mode = 0) {
   const int directory = Pinned_Directory.load();
-  Descriptor file(::openat(directory, Total_File_Name, flags | O_CLOEXEC | O_NONBLOCK, mode));
+  Descriptor file(
+      ::openat(directory, Total_File_Name, flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, mode));
   struct stat status {};
   if (file.Valid()) {
     if (::fstat(file.Get(), &status) == 0 && !S_ISREG(status.st_mode)) {

@@ -79,7 +79,7 @@ bool Missing_Or_Regular(const std::string& path) {
 // five characters.
 std::optional<std::string> First_Line(const std::string& path) {
   // Non-blocking and checked on the descriptor: the name may have changed since the check.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     return std::nullopt;
   }
