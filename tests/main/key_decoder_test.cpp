@@ -115,12 +115,10 @@ TEST(KeyDecoder, EscapeTwiceQuitsAndReadsNoFurther) {
   }
 }
 
-TEST(KeyDecoder, RefreshOpensEveryPassAndIsAllThatNoneSends) {
+// Keys under NONE: tests/e2e/interactive_terminal_test.cpp.
+TEST(KeyDecoder, RefreshOpensEveryPass) {
   EXPECT_EQ(Decode(Terminal_Kind::LINUX, U"a\x1b[A\x1b[5~b").All,
             U"<Refresh>a<Refresh><Up><Refresh><PgUp><Refresh>b<Refresh>");
-  const Outcome none = Decode(Terminal_Kind::NONE, U"ls\r\x1b\x1b");
-  EXPECT_EQ(none.End, Loop_End::END_OF_INPUT);
-  EXPECT_EQ(none.All, U"<Refresh><Refresh><Refresh><Refresh><Refresh><Refresh>");
 }
 
 }  // namespace

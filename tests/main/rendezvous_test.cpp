@@ -136,4 +136,28 @@ TEST(Rendezvous, BodyUnderWayWhenClosedStillReturnsItsResult) {
   server.join();
 }
 
+// A request placed just as the server's wait times out is still taken, by this Accept_For
+// or the next: a lost wake-up of the futex hand-off would leave the caller asleep.
+TEST(Rendezvous, RequestsRacingATimeOutAreAllServed) {
+  constexpr int Requests = 3000;
+  Rendezvous<int> inbox;
+  std::atomic<int> served = 0;
+  std::thread server([&] {
+    while (served < Requests) {
+      if (auto accepted = inbox.Accept_For(std::chrono::microseconds(served % 50))) {
+        accepted->Get() = -accepted->Get();
+        ++served;
+      }
+    }
+  });
+  int wrong = 0;
+  for (int i = 1; i <= Requests; ++i) {
+    int request = i;
+    const Waits waits = i % 3 == 0 ? Waits::ACCEPT : Waits::BODY;
+    wrong += inbox.Call(request, waits) && (waits == Waits::ACCEPT || request == -i) ? 0 : 1;
+  }
+  server.join();
+  EXPECT_EQ(wrong, 0);
+}
+
 }  // namespace

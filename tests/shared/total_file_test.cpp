@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <string>
 #include <thread>
@@ -62,18 +63,6 @@ class TotalFile : public ::testing::Test {
   fs::path second_;
 };
 
-TEST_F(TotalFile, StoresFourLittleEndianBytesAndReadsThemBack) {
-  for (const Hundredths count : {1234, -5, 99999999, -99999999, -256}) {
-    Write_Total_Sum(count);
-    EXPECT_EQ(Content(File(first_)), Bytes_Of(count));
-    EXPECT_EQ(Read_Total_Sum(), count);
-  }
-  Put(File(first_), std::string("\xfb\xff\xff\xff", 4) + "tail");
-  EXPECT_EQ(Read_Total_Sum(), -5);
-  EXPECT_EQ(Add_To_Total_Sum(10), 5);
-  EXPECT_EQ(Content(File(first_)), Bytes_Of(5));  // the tail goes with the rewrite
-}
-
 TEST_F(TotalFile, MissingFileReadsTheLastValueAndCreatesNothing) {
   Write_Total_Sum(4321);
   fs::current_path(second_);
@@ -84,34 +73,29 @@ TEST_F(TotalFile, MissingFileReadsTheLastValueAndCreatesNothing) {
   EXPECT_EQ(Content(File(first_)), Bytes_Of(4321));
 }
 
+// Counts beyond the range are corrupt too. Short files, and the bytes of good ones:
+// tests/e2e/oneshot_test.cpp.
 TEST_F(TotalFile, CorruptFilesAreLeftAloneUntilSet) {
   for (const std::string& bytes :
-       {std::string(), std::string("\x01", 1), std::string("\x01\x02\x03", 3), Bytes_Of(100000000),
-        Bytes_Of(-100000000), Bytes_Of(0x7fffffff)}) {
+       {Bytes_Of(100000000), Bytes_Of(-100000000), Bytes_Of(0x7fffffff)}) {
     Put(File(first_), bytes);
-    EXPECT_THROW(Read_Total_Sum(), File_Error) << bytes.size();
-    EXPECT_THROW(Add_To_Total_Sum(-1), File_Error) << bytes.size();
+    EXPECT_THROW(Read_Total_Sum(), File_Error);
+    EXPECT_THROW(Add_To_Total_Sum(-1), File_Error);
     EXPECT_EQ(Content(File(first_)), bytes);
     Write_Total_Sum(77);  // setting does not read, so it repairs the file
     EXPECT_EQ(Content(File(first_)), Bytes_Of(77));
   }
 }
 
+// Sums just past either end: tests/e2e/oneshot_test.cpp. Here, sums that overflow 32 bits.
 TEST_F(TotalFile, RangeErrorsWriteNothing) {
   EXPECT_THROW(Write_Total_Sum(Total_Last + 1), Range_Error);
   EXPECT_THROW(Write_Total_Sum(Total_First - 1), Range_Error);
   EXPECT_FALSE(fs::exists(File(first_)));
-  Write_Total_Sum(0);
-  fs::current_path(second_);  // no file here: the sum starts from the last value seen
-  EXPECT_THROW(Add_To_Total_Sum(Total_Last + 1), Range_Error);
-  EXPECT_FALSE(fs::exists(File(second_)));
-  fs::current_path(first_);
   Write_Total_Sum(Total_Last);
-  EXPECT_THROW(Add_To_Total_Sum(1), Range_Error);
   EXPECT_THROW(Add_To_Total_Sum(std::numeric_limits<Hundredths>::max()), Range_Error);
   EXPECT_EQ(Content(File(first_)), Bytes_Of(Total_Last));
   Write_Total_Sum(Total_First);
-  EXPECT_THROW(Add_To_Total_Sum(-1), Range_Error);
   EXPECT_THROW(Add_To_Total_Sum(std::numeric_limits<Hundredths>::min()), Range_Error);
   EXPECT_EQ(Content(File(first_)), Bytes_Of(Total_First));
 }

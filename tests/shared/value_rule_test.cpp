@@ -1,4 +1,4 @@
-// The value rule (decimal text to hundredths) and the image of the total.
+// The value rule: decimal text to hundredths. The image of the total: tests/e2e/oneshot_test.cpp.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -40,20 +40,6 @@ TEST(TotalValueRule, RejectsTextThatIsNotADecimalNumberOrBeyondThirtyTwoBits) {
   for (const auto& text : cases) {
     EXPECT_THROW(To_Hundredths(text), Conversion_Error) << '"' << text.substr(0, 40) << '"';
   }
-}
-
-TEST(TotalImage, BlankOrMinusUnitsPointTwoDigits) {
-  const std::pair<Hundredths, const char*> cases[] = {
-      {0, " 0.00"},
-      {7, " 0.07"},
-      {-5, "-0.05"},
-      {-100, "-1.00"},
-      {-1001, "-10.01"},
-      {1234, " 12.34"},
-      {Largest, " 21474836.47"},
-      {Smallest, "-21474836.48"},
-  };
-  for (const auto& [count, image] : cases) EXPECT_EQ(Image(count), image) << count;
 }
 
 }  // namespace
