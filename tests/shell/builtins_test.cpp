@@ -1,17 +1,19 @@
-// The builtins alias/set, unalias/unset, put/put_line and cd, seen through their output.
+// The builtins alias/set, unalias/unset, put/put_line and cd, seen through their output;
+// the entry table and the bounded history set.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "nk-shell.hpp"
+#include "scratch.hpp"
 
 namespace nk::shell {
 namespace {
@@ -67,6 +69,34 @@ TEST(Builtins, ListingAndPutShowEveryKindOfImage) {
   });
 }
 
+TEST(Builtins, TableHoldsAtMostItsCapacityAndRemovesTheFirstExactMatch) {
+  Attribut_Table table(5);
+  for (const char* name : {"a", "x", "b", "x", "X"}) ASSERT_TRUE(table.Add(Create(name, name)));
+  EXPECT_FALSE(table.Add(Create("extra", "1")));
+  EXPECT_FALSE(table.Remove_First("x "));
+  EXPECT_TRUE(table.Remove_First("x"));
+  ASSERT_EQ(table.Count(), 4U);
+  const char* expected[] = {"a", "b", "x", "X"};
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(table.Entries()[i].Name, expected[i]);
+  EXPECT_FALSE(Attribut_Table(0).Add(Create("a", "1")));
+}
+
+TEST(Builtins, FullHistorySetDropsItsOldestLine) {
+  const auto line = [](std::size_t n) { return text::Decode_Utf8("line " + std::to_string(n)); };
+  Wide_String_Set set(2048);
+  for (std::size_t n = 1; n <= 2048; ++n) ASSERT_EQ(set.Append(line(n)), n);
+  EXPECT_EQ(set.Append(line(2049)), 2048U);
+  for (std::size_t i = 1; i <= 2048; ++i) ASSERT_EQ(set.Item(i), line(i + 1)) << i;
+  EXPECT_THROW(set.Item(0), std::out_of_range);
+  Wide_String_Set one(1);  // the smallest set keeps the last line
+  EXPECT_EQ(one.Append(U"a"), 1U);
+  EXPECT_EQ(one.Append(U"b"), 1U);
+  EXPECT_EQ(one.Item(1), U"b");
+  EXPECT_THROW(Wide_String_Set(0), std::invalid_argument);
+  EXPECT_THROW(Wide_String_Set(132073), std::invalid_argument);
+  EXPECT_NO_THROW(Wide_String_Set(132072));
+}
+
 TEST(Builtins, FullTableDropsTheNewEntrySilently) {
   Attribut_Table table = Run_Steps(
       {{D, "set v0=1", ""}, {D, "set v1=1", ""}, {D, "set v2=1", ""}, {L, "v2", "\n"}}, 2);
@@ -77,24 +107,12 @@ TEST(Builtins, FullTableDropsTheNewEntrySilently) {
   EXPECT_EQ(out.str(), "v1= 1\nw= 2\n");
 }
 
-// Every cd test runs in a fresh directory tree and restores the working directory and HOME.
-class Builtins_Cd : public ::testing::Test {
+// Every cd test restores HOME.
+class Builtins_Cd : public Scratch_Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "nk_cd_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = fs::canonical(pattern).string();
-    for (const char* dir : {"a/sub", "b", "my dir", "home"})
-      fs::create_directories(root_ + "/" + dir);
-    std::ofstream(root_ + "/file") << "x";
-    fs::current_path(root_);
-  }
   void TearDown() override {
-    fs::current_path(start_);
     saved_home_ ? ::setenv("HOME", saved_home_->c_str(), 1) : ::unsetenv("HOME");
-    std::error_code ignored;
-    fs::permissions(root_ + "/locked", fs::perms::owner_all, ignored);
-    fs::remove_all(root_, ignored);
+    Scratch_Test::TearDown();
   }
   static std::string Cwd() { return fs::current_path().string(); }
 
@@ -108,17 +126,17 @@ class Builtins_Cd : public ::testing::Test {
     }
   }
 
-  const fs::path start_ = fs::current_path();
   const std::optional<std::string> saved_home_ =
       std::getenv("HOME") ? std::optional<std::string>(std::getenv("HOME")) : std::nullopt;
-  std::string root_;
   std::ostringstream out_;
 };
 
 TEST_F(Builtins_Cd, ChangesOnlyWhenItCanAndReturnsTheNewOldPwd) {
   const std::string r = root_;
+  for (const char* dir : {"a/sub", "b", "my dir", "home", "locked"})
+    fs::create_directories(r + "/" + dir);
+  File("file");
   ::setenv("HOME", (r + "/home").c_str(), 1);
-  fs::create_directory(r + "/locked");
   ASSERT_EQ(::chmod((r + "/locked").c_str(), 0), 0);
   const struct {
     std::string line, old_pwd;
@@ -146,16 +164,12 @@ TEST_F(Builtins_Cd, ChangesOnlyWhenItCanAndReturnsTheNewOldPwd) {
   ::unsetenv("HOME");  // an unset HOME is an empty name, which no directory has
   EXPECT_EQ(Cd("cd", "kept"), std::nullopt);
   EXPECT_EQ(Cwd(), r + "/home");
-}
-
-TEST_F(Builtins_Cd, DeletedWorkingDirectoryGivesEmptyOldPwd) {
-  fs::create_directory(root_ + "/gone");
-  ASSERT_EQ(::chdir((root_ + "/gone").c_str()), 0);
-  ASSERT_EQ(::rmdir((root_ + "/gone").c_str()), 0);
-  EXPECT_EQ(Cd("cd " + root_ + "/a", "kept"), "");
-  EXPECT_EQ(Cwd(), root_ + "/a");
-  EXPECT_EQ(Cd("cd -", ""), "");
-  EXPECT_EQ(out_.str(), "no old_pwd.\n");
+  // From a deleted working directory, the new Old_Pwd is empty.
+  fs::create_directory(r + "/gone");
+  ASSERT_EQ(::chdir((r + "/gone").c_str()), 0);
+  ASSERT_EQ(::rmdir((r + "/gone").c_str()), 0);
+  EXPECT_EQ(Cd("cd " + r + "/a", "kept"), "");
+  EXPECT_EQ(Cwd(), r + "/a");
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
-// Completion of the last word over temporary directory trees. Every test runs in a
-// fresh directory and returns to the working directory it found.
+// Completion of the last word over temporary directory trees, and completed names as sh
+// reads them back.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "nk-shell.hpp"
+#include "quote.hpp"
+#include "scratch.hpp"
 
 namespace nk::shell {
 namespace {
@@ -54,34 +57,7 @@ void Check(const std::vector<Case>& cases) {
   }
 }
 
-class CompletionTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string templ = "/tmp/nkcompXXXXXX";
-    ASSERT_NE(mkdtemp(templ.data()), nullptr);
-    root_ = fs::canonical(templ).string();
-    // The tests' words hold "_" so that they never occur in the directory's own path.
-    ASSERT_EQ(root_.find('_'), std::string::npos) << root_;
-    fs::current_path(root_);
-  }
-  void TearDown() override {
-    fs::current_path(start_);
-    std::error_code ignored;
-    for (const auto& entry : fs::recursive_directory_iterator(root_, ignored)) {
-      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
-    fs::remove_all(root_, ignored);
-  }
-  // Creates the file `path` (relative to the test's directory) and its directories.
-  void File(const std::string& path) {
-    fs::create_directories((fs::path(root_) / path).parent_path());
-    std::ofstream(fs::path(root_) / path) << "x";
-  }
-  void Enter(const std::string& path) { fs::current_path(fs::path(root_) / path); }
-
-  const fs::path start_ = fs::current_path();
-  std::string root_;
-};
+using CompletionTest = Scratch_Test;
 
 TEST_F(CompletionTest, LastWordIsReplacedByTheOneMatchOrListsThem) {
   for (const char* path : {"foo_1.txt", "bar_2.txt", "a_1", "a_2", "a_dir/b_1", "src/main.c",
@@ -192,6 +168,44 @@ TEST_F(CompletionTest, UnreadableDirectoryIsAnErrorThatLeavesTheListAsItWas) {
   EXPECT_EQ(*result->Found_Names, (Wide_String_Array{U"", U"kept"}));
   const std::string other = last == "dir_a" ? "dir_b" : "dir_a";  // still searchable
   EXPECT_EQ(New_Line(Complete_Last_Word("ls " + other + "/x")), "ls " + other + "/x_1");
+}
+
+// What /bin/sh -c `command` writes.
+std::string Output_Of(const std::string& command) {
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  std::string out;
+  char buffer[256];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  ::pclose(pipe);
+  return out;
+}
+
+// Quoted when they hold a character special to sh, as they are otherwise, in UTF-8 and with
+// invalid bytes kept.
+TEST_F(CompletionTest, CompletedNamesReachTheShellAsExactlyThemselves) {
+  std::vector<std::pair<std::string, bool>> cases;  // name, quoted
+  for (const char special : Shell_Special)
+    cases.push_back({std::string("a") + special + "b", true});
+  for (const char* trap : {"it's", "'", "$(touch hit)", "`touch hit`", "x;touch hit", "a b&c"})
+    cases.push_back({trap, true});
+  for (const char* plain : {"plain.txt", "caf\xc3\xa9.txt", "\xe6\x97\xa5\xe6\x9c\xac", "g++-12",
+                            "a!b^c,d:e@f]", "bad\xff\xfe.txt", "-dash"})
+    cases.push_back({plain, false});
+  for (std::size_t k = 0; k < cases.size(); ++k) {
+    // Each name alone in its own directory, completed from a word that finds it alone.
+    const auto& [name, quoted] = cases[k];
+    const std::string path = "d" + std::to_string(k) + "/" + name;
+    File(path);
+    const Completion_Answer answer = Complete_Last_Word("printf %s d" + std::to_string(k) + "/");
+    ASSERT_TRUE(answer.New_Line) << name;
+    const std::string line = text::Encode_Utf8(*answer.New_Line);
+    EXPECT_EQ(line, "printf %s " + (quoted ? Shell_Quote(path) : path)) << path;
+    EXPECT_EQ(Quote_If_Special(path) == path, !quoted) << path;
+    EXPECT_EQ(Output_Of(line), path) << line;
+  }
+  EXPECT_EQ(Shell_Quote("it's"), "'it'\\''s'");
+  EXPECT_EQ(Quote_If_Special(""), "''");  // else an empty argument would vanish
+  EXPECT_FALSE(fs::exists(root_ + "/hit")) << "nothing in a name ran";
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
-// The pure text operations on command lines.
+// The pure text operations on command lines, alias substitution and the command text.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "alias.hpp"
+#include "command_text.hpp"
 #include "nk-shell.hpp"
 
 namespace nk::shell {
@@ -75,6 +78,38 @@ TEST(Text, RemoveQuotesAndStripDotSlash) {
       {"././x", "./x"}, {"", ""},     {"../a", "../a"}, {".//", "/"},
   };
   for (const auto& [name, stripped] : names) EXPECT_EQ(Strip_Dot_Slash(name), stripped) << name;
+}
+
+TEST(Text, OnlyTheFirstMatchingAliasApplies) {
+  Attribut_Table aliases(8);
+  aliases.Add(Create("ll", "\"ls -l\""));
+  aliases.Add(Create("ll", "dir"));
+  aliases.Add(Create("q", "say\"\"it"));
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      // clang-format off
+      {"ll", "ls -l"}, {"ll /tmp", "ls -l /tmp"}, {"ll   ", "ls -l   "}, {"ll \"a b\"", "ls -l a b"},
+      {"ll  x  ", "ls -l  x  "}, {"q", "sayit"}, {"LL", std::nullopt}, {"lls", std::nullopt},
+      {" ll", std::nullopt}, {"ll\tx", std::nullopt} /* a tab is no blank */, {"   ", std::nullopt},
+      {"x \"y\"", std::nullopt},
+      // clang-format on
+  };
+  for (const auto& [line, result] : cases)
+    EXPECT_EQ(Substitute_Alias(line, aliases), result) << line;
+}
+
+TEST(Text, CommandTextReplacesOnlyTheProgramName) {
+  // Path found, program name, line, command text.
+  const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+      // clang-format off
+      {"/bin/ls", "ls", "ls", "/bin/ls"}, {"/bin/ls", "ls", "ls -l /tmp", "/bin/ls -l /tmp"},
+      {"/bin/ls", "ls", "ls  -l", "/bin/ls  -l"}, {"/bin/ls", "ls", "ls ", "/bin/ls "},
+      {"/my bin/ls", "ls", "ls x", "'/my bin/ls' x"}, {"./it's", "it's", "it's a", "'./it'\\''s' a"},
+      {"/bin/echo", "echo", "echo $HOME | wc", "/bin/echo $HOME | wc"},
+      // clang-format on
+  };
+  for (const auto& [path, name, line, text] : cases) {
+    EXPECT_EQ(Command_Text(path, name, line), text) << line;
+  }
 }
 
 }  // namespace
