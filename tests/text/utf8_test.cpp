@@ -1,15 +1,16 @@
+// UTF-8 decoding and encoding, blanks and letter case, and display columns: what the
+// terminal is given for each character and how wide it is.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <string>
 #include <tuple>
 
 #include "nk-text.hpp"
 
+namespace nk::text {
 namespace {
-
-using nk::text::Decode_Utf8;
-using nk::text::Encode_Utf8;
 
 // Raw byte b, as the decoder gives it.
 constexpr char32_t R(unsigned b) {
@@ -37,17 +38,17 @@ TEST(Utf8, DecodesWellFormedTextAndEachInvalidByteAsItself) {
   for (const auto& [what, bytes, characters] : cases) {
     EXPECT_EQ(Decode_Utf8(bytes), characters) << what;
     EXPECT_EQ(Encode_Utf8(characters), bytes) << what;  // every byte string comes back
-    const bool valid = std::ranges::none_of(characters, nk::text::Is_Raw_Byte);
-    EXPECT_EQ(nk::text::Invalid_Utf8_At(bytes).has_value(), !valid) << what;
+    const bool valid = std::ranges::none_of(characters, Is_Raw_Byte);
+    EXPECT_EQ(Invalid_Utf8_At(bytes).has_value(), !valid) << what;
   }
-  EXPECT_EQ(nk::text::Invalid_Utf8_At("ab\xc3\xa9\xff"), 5U);
+  EXPECT_EQ(Invalid_Utf8_At("ab\xc3\xa9\xff"), 5U);
 }
 
 TEST(Utf8, ReaderStopsAtTheCharacterItReturns) {
   // A key must not wait for the next key: nothing past a whole character is read.
   std::string bytes = "\xc3\xa9";
   std::size_t next = 0;
-  nk::text::Utf8_Reader reader([&]() -> std::optional<unsigned char> {
+  Utf8_Reader reader([&]() -> std::optional<unsigned char> {
     if (next == bytes.size()) return std::nullopt;
     return static_cast<unsigned char>(bytes[next++]);
   });
@@ -65,7 +66,6 @@ TEST(Utf8, EncodesEveryLengthAndReplacesWhatHasNoForm) {
 }
 
 TEST(Text, BlanksAndLetterCase) {
-  using namespace nk::text;
   EXPECT_EQ(Trim_Blanks("  a b \t "), "a b \t");
   EXPECT_EQ(First_Word("set x=1"), "set");
   EXPECT_FALSE(Equal_Ignoring_Case("\xc3\xa9", "\xc3\x89"));  // ASCII letters only
@@ -73,4 +73,34 @@ TEST(Text, BlanksAndLetterCase) {
   EXPECT_EQ(Widen("a\xe9"), U"a\u00e9");
 }
 
+TEST(Width, EachCharacterIsShownAsItselfOrAsOneReplacementColumn) {
+  constexpr char32_t Q = Replacement_Character;
+  const struct {
+    char32_t c, shown;
+    std::size_t columns;
+  } cases[] = {
+      // clang-format off
+      {U'a', U'a', 1}, {U'~', U'~', 1}, {U'\u00e9', U'\u00e9', 1}, {U'\u00ff', U'\u00ff', 1},
+      {U'\u65e5', U'\u65e5', 2}, {U'\uff21', U'\uff21', 2}, {U'\U0001F600', U'\U0001F600', 2},
+      {U'\u0301', U'\u0301', 0}, {U'\u200b', U'\u200b', 0},
+      // Raw bytes, controls (no escape sequence may reach the terminal), no UTF-8 form.
+      {0xDC80, Q, 1}, {0xDCFF, Q, 1}, {U'\0', Q, 1}, {U'\x1b', Q, 1}, {U'\n', Q, 1},
+      {U'\x7f', Q, 1}, {U'\u0085', Q, 1}, {0xD800, Q, 1}, {0x110000, Q, 1}, {Q, Q, 1},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    const Cell cell = Shown_Cell(c.c);
+    EXPECT_EQ(cell.Shown, c.shown) << std::hex << static_cast<unsigned>(c.c);
+    EXPECT_EQ(cell.Columns, c.columns) << std::hex << static_cast<unsigned>(c.c);
+  }
+  const std::u32string mixed = U"ab \u00e9\u65e5\u672c e\u0301\U0001F600";
+  EXPECT_EQ(Display_Columns(mixed), 12U);
+  EXPECT_EQ(Encode_Shown(mixed), Encode_Utf8(mixed));
+  const std::u32string broken = Decode_Utf8("bad\xff\xfe.txt");
+  EXPECT_EQ(Display_Columns(broken), 9U);
+  EXPECT_EQ(Encode_Shown(broken), "bad\xef\xbf\xbd\xef\xbf\xbd.txt");
+  EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C") << "the process's locale is untouched";
+}
+
 }  // namespace
+}  // namespace nk::text
