@@ -46,30 +46,25 @@ TEST(OptionsParse, MarksSwitchesAndKeepsTheLastValue) {
 }
 
 // The message is the line the user sees; its status says the usage was wrong.
-void Expect_Error(const Arguments& arguments, const std::string& message) {
-  try {
-    (void)Parse_Command_Line(arguments);
-    ADD_FAILURE() << message;
-  } catch (const errors::Startup_Error& error) {
-    EXPECT_EQ(error.what(), message);
-    EXPECT_EQ(error.Exit_Status(), errors::Usage_Status);
-  }
-}
-
 TEST(OptionsParse, BadSwitchesAreOneLineNamingThem) {
-  const std::pair<Arguments, std::string> invalid[] = {
+  const std::string invalid = "Invalid Switch ", missing = "No parameter for ";
+  const std::pair<Arguments, std::string> cases[] = {
       // clang-format off
-      {{"-x"}, "-x"}, {{"-hx"}, "-x"}, {{"-f"}, "-f"}, {{"-H"}, "-H"}, {{"--help"}, "--help"},
-      {{"--"}, "--"}, {{"-"}, "-"}, {{"-t", "-é"}, "-é"}, {{"-a", "1", "-?"}, "-?"},
+      {{"-x"}, invalid + "-x"}, {{"-hx"}, invalid + "-x"}, {{"-f"}, invalid + "-f"},
+      {{"-H"}, invalid + "-H"}, {{"--help"}, invalid + "--help"}, {{"--"}, invalid + "--"},
+      {{"-"}, invalid + "-"}, {{"-t", "-é"}, invalid + "-é"}, {{"-a", "1", "-?"}, invalid + "-?"},
+      {{"-F"}, missing + "F"}, {{"-t", "-a"}, missing + "a"}, {{"-hr"}, missing + "r"},
+      {{"-i", "1", "-i"}, missing + "i"},
       // clang-format on
   };
-  for (const auto& [arguments, bad] : invalid) {
-    Expect_Error(arguments, "Invalid Switch " + bad);
-  }
-  const std::pair<Arguments, char> missing[] = {
-      {{"-F"}, 'F'}, {{"-t", "-a"}, 'a'}, {{"-hr"}, 'r'}, {{"-i", "1", "-i"}, 'i'}};
-  for (const auto& [arguments, letter] : missing) {
-    Expect_Error(arguments, std::string("No parameter for ") + letter);
+  for (const auto& [arguments, message] : cases) {
+    try {
+      (void)Parse_Command_Line(arguments);
+      ADD_FAILURE() << message;
+    } catch (const errors::Startup_Error& error) {
+      EXPECT_EQ(error.what(), message);
+      EXPECT_EQ(error.Exit_Status(), errors::Usage_Status);
+    }
   }
 }
 

@@ -19,11 +19,9 @@ constexpr char32_t R(unsigned b) {
 
 TEST(Utf8, DecodesWellFormedTextAndEachInvalidByteAsItself) {
   const std::tuple<const char*, std::string, std::u32string> cases[] = {
-      {"ascii and controls", "ls\t\x1b\x7f", U"ls\t\x1b\x7f"},
-      {"two bytes", "\xc3\xa9t\xc3\x85", U"\u00e9t\u00c5"},
-      {"three bytes", "\xe2\x82\xac", U"\u20ac"},
-      {"beyond U+FFFF kept whole", "a\xf0\x9f\x98\x80z", U"a\U0001F600z"},
-      {"last character", "\xf4\x8f\xbf\xbf", U"\U0010FFFF"},
+      // clang-format off
+      {"well-formed, every length", "ls\t\x1b\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf",
+       U"ls\t\x1b\x7f\u00e9\u20ac\U0001F600\U0010FFFF"}, {"empty", "", U""},
       {"stray continuation", "a\x80\xbfz", {U'a', R(0x80), R(0xbf), U'z'}},
       {"overlong two-byte slash", "\xc0\xafx", {R(0xc0), R(0xaf), U'x'}},
       {"overlong three-byte", "\xe0\x80\xafx", {R(0xe0), R(0x80), R(0xaf), U'x'}},
@@ -33,7 +31,7 @@ TEST(Utf8, DecodesWellFormedTextAndEachInvalidByteAsItself) {
       {"cut short by ascii", "\xe2\x82Z", {R(0xe2), R(0x82), U'Z'}},
       {"cut short by a lead byte", "\xe2\xc3\xa9", {R(0xe2), U'\u00e9'}},
       {"cut short by the end", "ok\xf0\x9f\x98", {U'o', U'k', R(0xf0), R(0x9f), R(0x98)}},
-      {"empty", "", U""},
+      // clang-format on
   };
   for (const auto& [what, bytes, characters] : cases) {
     EXPECT_EQ(Decode_Utf8(bytes), characters) << what;
