@@ -20,7 +20,7 @@ constexpr char32_t R(unsigned b) {
 TEST(Utf8, DecodesWellFormedTextAndEachInvalidByteAsItself) {
   const std::tuple<const char*, std::string, std::u32string> cases[] = {
       // clang-format off
-      {"well-formed, every length", "ls\t\x1b\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf",
+      {"well-formed", "ls\t\x1b\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf",
        U"ls\t\x1b\x7f\u00e9\u20ac\U0001F600\U0010FFFF"}, {"empty", "", U""},
       {"stray continuation", "a\x80\xbfz", {U'a', R(0x80), R(0xbf), U'z'}},
       {"overlong two-byte slash", "\xc0\xafx", {R(0xc0), R(0xaf), U'x'}},
