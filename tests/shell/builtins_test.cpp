@@ -1,41 +1,47 @@
-// The builtins alias/set, unalias/unset, put/put_line and cd, seen through their output.
+// The builtins alias/set, unalias/unset, put/put_line and cd, seen through their output; the
+// text operations on command lines, alias substitution and the command text; the entry table,
+// the bounded history set, and the type rule of entries with their images.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <limits>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "alias.hpp"
+#include "command_text.hpp"
 #include "nk-shell.hpp"
+#include "scratch.hpp"
 
 namespace nk::shell {
 namespace {
 
 namespace fs = std::filesystem;
 
-enum Step_Kind { D /* Define */, U /* Undefine */, P /* Put_Value */, L /* Put_Value_Line */ };
-
-struct Step {
-  Step_Kind kind;
-  std::string text;    // the line, or the name for PUT and PUT_LINE
-  std::string output;  // everything written by this step
-};
-
-// Runs `steps` on one table, checking each step's output; returns the table.
-Attribut_Table Run_Steps(const std::vector<Step>& steps, std::size_t capacity = 2048) {
+// Runs each line's builtin on one table, checking all it writes; PUT and PUT_LINE are given
+// the text after the first blank as the name. Returns the table.
+Attribut_Table Run_Steps(const std::vector<std::pair<std::string, std::string>>& steps,
+                         std::size_t capacity = 2048) {
   Attribut_Table table(capacity);
-  for (const Step& step : steps) {
+  for (const auto& [line, output] : steps) {
     std::ostringstream out;
-    if (step.kind == D) Define(step.text, table, out);
-    if (step.kind == U) Undefine(step.text, table);
-    if (step.kind == P) Put_Value(step.text, table, out);
-    if (step.kind == L) Put_Value_Line(step.text, table, out);
-    EXPECT_EQ(out.str(), step.output) << "after [" << step.text << "]";
+    const std::string name = line.substr(line.find(' ') + 1);
+    const Builtin_Command command = Recognize_Builtin(line);
+    if (command == Builtin_Command::SET || command == Builtin_Command::ALIAS)
+      Define(line, table, out);
+    if (command == Builtin_Command::UNSET || command == Builtin_Command::UNALIAS)
+      Undefine(line, table);
+    if (command == Builtin_Command::PUT) Put_Value(name, table, out);
+    if (command == Builtin_Command::PUT_LINE) Put_Value_Line(name, table, out);
+    EXPECT_EQ(out.str(), output) << "after [" << line << "]";
   }
   return table;
 }
@@ -43,12 +49,12 @@ Attribut_Table Run_Steps(const std::vector<Step>& steps, std::size_t capacity = 
 TEST(Builtins, RedefiningAddsUnsetRemovesTheFirstOnlyAndWrongShapesDoNothing) {
   Run_Steps({
       // clang-format off
-      {D, "set x=5", ""}, {D, "set x=6", ""}, {D, "set y=1", ""}, {P, "x", " 5 6"},
-      {L, "x", " 5 6\n"}, {U, "unset X", ""} /* letter case counts */, {U, "unset x", ""},
-      {D, "set", "x= 6\ny= 1\n"}, {U, "unset x", ""}, {U, "unset x", ""},
-      {D, "set x", ""}, {D, "set x = 5", ""}, {D, "set x =5", ""}, {D, "set x=a b", ""},
-      {U, "unset y z", ""}, {U, "unset", ""}, {D, "set", "y= 1\n"},
-      {U, "unset y", ""}, {D, "set", ""},
+      {"set x=5", ""}, {"set x=6", ""}, {"set y=1", ""}, {"put x", " 5 6"},
+      {"put_line x", " 5 6\n"}, {"unset X", ""} /* letter case counts */, {"unset x", ""},
+      {"set", "x= 6\ny= 1\n"},
+      {"unset x", ""}, {"unset x", ""}, {"set x", ""}, {"set x = 5", ""}, {"set x =5", ""},
+      {"set x=a b", ""}, {"unset y z", ""}, {"unset", ""}, {"set", "y= 1\n"}, {"unset y", ""},
+      {"set", ""},
       // clang-format on
   });
 }
@@ -56,20 +62,48 @@ TEST(Builtins, RedefiningAddsUnsetRemovesTheFirstOnlyAndWrongShapesDoNothing) {
 TEST(Builtins, ListingAndPutShowEveryKindOfImage) {
   Run_Steps({
       // clang-format off
-      {D, "alias ll=ls", ""}, {D, "alias ls=\"ls -l\"", ""}, {D, "set  b=true", ""},
-      {D, "set f=1.5", ""}, {D, "set e=", ""}, {D, "set =7", ""}, {D, "set n=-2", ""},
-      {D, "set q=a\\ b", ""},
-      {D, "alias", "ll=ls\nls=\"ls -l\"\nb=TRUE\nf= 1.50000E+00\ne=\n= 7\nn=-2\nq=a\\ b\n"},
-      {D, "set put_line=1", ""}, {D, "set s=\"a b\"", ""}, {D, "set s=TRUE", ""},
-      {P, "nothing_defined", ""}, {L, "nothing_defined", "\n"}, {L, "put_line", " 1\n"},
-      {L, "s", "\"a b\"TRUE\n"}, {L, "s ", "\n"} /* the name is taken exactly */, {L, "", " 7\n"},
+      {"alias ll=ls", ""}, {"alias ls=\"ls -l\"", ""}, {"set  b=true", ""}, {"set f=1.5", ""},
+      {"set e=", ""}, {"set =7", ""}, {"set n=-2", ""}, {"set q=a\\ b", ""},
+      {"alias", "ll=ls\nls=\"ls -l\"\nb=TRUE\nf= 1.50000E+00\ne=\n= 7\nn=-2\nq=a\\ b\n"},
+      {"set put_line=1", ""}, {"set s=\"a b\"", ""}, {"set s=TRUE", ""},
+      {"put nothing_defined", ""}, {"put_line nothing_defined", "\n"},
+      {"put_line put_line", " 1\n"}, {"put_line s", "\"a b\"TRUE\n"},
+      {"put_line s ", "\n"} /* the name is taken exactly */, {"put_line ", " 7\n"},
       // clang-format on
   });
 }
 
+TEST(Builtins, TableHoldsAtMostItsCapacityAndRemovesTheFirstExactMatch) {
+  Attribut_Table table(5);
+  for (const char* name : {"a", "x", "b", "x", "X"}) ASSERT_TRUE(table.Add(Create(name, name)));
+  EXPECT_FALSE(table.Add(Create("extra", "1")));
+  EXPECT_FALSE(table.Remove_First("x "));
+  EXPECT_TRUE(table.Remove_First("x"));
+  ASSERT_EQ(table.Count(), 4U);
+  const char* expected[] = {"a", "b", "x", "X"};
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(table.Entries()[i].Name, expected[i]);
+  EXPECT_FALSE(Attribut_Table(0).Add(Create("a", "1")));
+}
+
+TEST(Builtins, FullHistorySetDropsItsOldestLine) {
+  const auto line = [](std::size_t n) { return text::Decode_Utf8("line " + std::to_string(n)); };
+  Wide_String_Set set(2048);
+  for (std::size_t n = 1; n <= 2048; ++n) ASSERT_EQ(set.Append(line(n)), n);
+  EXPECT_EQ(set.Append(line(2049)), 2048U);
+  for (std::size_t i = 1; i <= 2048; ++i) ASSERT_EQ(set.Item(i), line(i + 1)) << i;
+  EXPECT_THROW(set.Item(0), std::out_of_range);
+  Wide_String_Set one(1);  // the smallest set keeps the last line
+  EXPECT_EQ(one.Append(U"a"), 1U);
+  EXPECT_EQ(one.Append(U"b"), 1U);
+  EXPECT_EQ(one.Item(1), U"b");
+  EXPECT_THROW(Wide_String_Set(0), std::invalid_argument);
+  EXPECT_THROW(Wide_String_Set(132073), std::invalid_argument);
+  EXPECT_NO_THROW(Wide_String_Set(132072));
+}
+
 TEST(Builtins, FullTableDropsTheNewEntrySilently) {
-  Attribut_Table table = Run_Steps(
-      {{D, "set v0=1", ""}, {D, "set v1=1", ""}, {D, "set v2=1", ""}, {L, "v2", "\n"}}, 2);
+  Attribut_Table table =
+      Run_Steps({{"set v0=1", ""}, {"set v1=1", ""}, {"set v2=1", ""}, {"put_line v2", "\n"}}, 2);
   std::ostringstream out;
   Undefine("unset v0", table);  // space freed by unset is usable again
   Define("set w=2", table, out);
@@ -77,24 +111,12 @@ TEST(Builtins, FullTableDropsTheNewEntrySilently) {
   EXPECT_EQ(out.str(), "v1= 1\nw= 2\n");
 }
 
-// Every cd test runs in a fresh directory tree and restores the working directory and HOME.
-class Builtins_Cd : public ::testing::Test {
+// Every cd test restores HOME.
+class Builtins_Cd : public Scratch_Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "nk_cd_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = fs::canonical(pattern).string();
-    for (const char* dir : {"a/sub", "b", "my dir", "home"})
-      fs::create_directories(root_ + "/" + dir);
-    std::ofstream(root_ + "/file") << "x";
-    fs::current_path(root_);
-  }
   void TearDown() override {
-    fs::current_path(start_);
     saved_home_ ? ::setenv("HOME", saved_home_->c_str(), 1) : ::unsetenv("HOME");
-    std::error_code ignored;
-    fs::permissions(root_ + "/locked", fs::perms::owner_all, ignored);
-    fs::remove_all(root_, ignored);
+    Scratch_Test::TearDown();
   }
   static std::string Cwd() { return fs::current_path().string(); }
 
@@ -108,17 +130,17 @@ class Builtins_Cd : public ::testing::Test {
     }
   }
 
-  const fs::path start_ = fs::current_path();
   const std::optional<std::string> saved_home_ =
       std::getenv("HOME") ? std::optional<std::string>(std::getenv("HOME")) : std::nullopt;
-  std::string root_;
   std::ostringstream out_;
 };
 
 TEST_F(Builtins_Cd, ChangesOnlyWhenItCanAndReturnsTheNewOldPwd) {
   const std::string r = root_;
+  for (const char* dir : {"a/sub", "b", "my dir", "home", "locked"})
+    fs::create_directories(r + "/" + dir);
+  File("file");
   ::setenv("HOME", (r + "/home").c_str(), 1);
-  fs::create_directory(r + "/locked");
   ASSERT_EQ(::chmod((r + "/locked").c_str(), 0), 0);
   const struct {
     std::string line, old_pwd;
@@ -126,7 +148,6 @@ TEST_F(Builtins_Cd, ChangesOnlyWhenItCanAndReturnsTheNewOldPwd) {
     std::string cwd;
   } steps[] = {
       {"cd " + r + "/b", "", r, r + "/b"},
-      {"cd /does/not/exist", r, std::nullopt, r + "/b"},
       {"cd ../file", r, std::nullopt, r + "/b"},
       {"cd ~", r, std::nullopt, r + "/b"},  // no "~" expansion
       {std::string("cd a\0zzz", 8), r, std::nullopt, r + "/b"},
@@ -146,16 +167,196 @@ TEST_F(Builtins_Cd, ChangesOnlyWhenItCanAndReturnsTheNewOldPwd) {
   ::unsetenv("HOME");  // an unset HOME is an empty name, which no directory has
   EXPECT_EQ(Cd("cd", "kept"), std::nullopt);
   EXPECT_EQ(Cwd(), r + "/home");
+  // From a deleted working directory, the new Old_Pwd is empty.
+  fs::create_directory(r + "/gone");
+  ASSERT_EQ(::chdir((r + "/gone").c_str()), 0);
+  ASSERT_EQ(::rmdir((r + "/gone").c_str()), 0);
+  EXPECT_EQ(Cd("cd " + r + "/a", "kept"), "");
+  EXPECT_EQ(Cwd(), r + "/a");
 }
 
-TEST_F(Builtins_Cd, DeletedWorkingDirectoryGivesEmptyOldPwd) {
-  fs::create_directory(root_ + "/gone");
-  ASSERT_EQ(::chdir((root_ + "/gone").c_str()), 0);
-  ASSERT_EQ(::rmdir((root_ + "/gone").c_str()), 0);
-  EXPECT_EQ(Cd("cd " + root_ + "/a", "kept"), "");
-  EXPECT_EQ(Cwd(), root_ + "/a");
-  EXPECT_EQ(Cd("cd -", ""), "");
-  EXPECT_EQ(out_.str(), "no old_pwd.\n");
+TEST(Values, TypeRuleAndImages) {
+  using enum Value_Type;
+  const std::string ones(5000, '1');
+  const struct {
+    std::string text;
+    Value_Type kind;
+    std::string image;
+  } cases[] = {
+      // clang-format off
+      // Booleans in any case, blanks around but no tabs.
+      {"true", BOO, "TRUE"}, {"  TRUE  ", BOO, "TRUE"}, {"fAlSe ", BOO, "FALSE"},
+      {"TRUEX", STR, "TRUEX"}, {"\tTRUE", STR, "\tTRUE"},
+      // Decimal integers and the 32-bit boundaries.
+      {" 42 ", INT, " 42"}, {"+5", INT, " 5"}, {"-5", INT, "-5"}, {"-0", INT, " 0"},
+      {"1_000", INT, " 1000"}, {"0000000000000000000000000000012", INT, " 12"},
+      {"2147483647", INT, " 2147483647"}, {"2147483648", FLT, " 2.14748E+09"},
+      {"-2147483648", INT, "-2147483648"}, {"-2147483649", FLT, "-2.14748E+09"},
+      {"99999999999", FLT, " 1.00000E+11"},
+      // Based integers.
+      {"16#ff#", INT, " 255"}, {"2#1111_0000#", INT, " 240"}, {"8#777#", INT, " 511"},
+      {"-16#10#", INT, "-16"}, {"016#1#", INT, " 1"}, {"2#1#E3", INT, " 8"},
+      {"16#F#e1", INT, " 240"}, {"-16#80000000#", INT, "-2147483648"},
+      {"16#7FFFFFFF#", INT, " 2147483647"}, {"16#80000000#", FLT, " 2.14748E+09"},
+      {"16#FFFFFFFF#", FLT, " 4.29497E+09"}, {"2#1#E127", FLT, " 1.70141E+38"},
+      {"2#1#E128", FLT, " +Inf"}, {"16#FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF#", FLT, " +Inf"},
+      {"-16#FFFFFF0000000000000000000000000#", FLT, "-2.12676E+37"},
+      // Integer exponents.
+      {"1e+3", INT, " 1000"}, {"-2E1_0", FLT, "-2.00000E+10"}, {"2E9", INT, " 2000000000"},
+      {"3E9", FLT, " 3.00000E+09"}, {"0E99999999999999999999", INT, " 0"},
+      {"1E40", FLT, " +Inf"}, {"-1E40", FLT, "-Inf"}, {"1E99999999999999999999999", FLT, " +Inf"},
+      // Reals, rounded once to single precision.
+      {"1.5", FLT, " 1.50000E+00"}, {"-1.5E3", FLT, "-1.50000E+03"},
+      {"2.0e-2", FLT, " 2.00000E-02"}, {"-0.0025", FLT, "-2.50000E-03"},
+      {"1_0.2_5", FLT, " 1.02500E+01"}, {"0.0", FLT, " 0.00000E+00"},
+      {"3.4028235E38", FLT, " 3.40282E+38"}, {"3.5E38", FLT, " +Inf"},
+      {"1.0E-50", FLT, " 0.00000E+00"}, {"-1.0e-50", FLT, "-0.00000E+00"},
+      {"16777217.0", FLT, " 1.67772E+07"},
+      // Very long literals.
+      {ones, FLT, " +Inf"}, {"-" + ones, FLT, "-Inf"},
+      {"0." + std::string(5000, '0') + "1", FLT, " 0.00000E+00"},
+      {"1" + std::string(38, '0') + ".0", FLT, " 1.00000E+38"},
+      {"0." + std::string(30, '0') + "15", FLT, " 1.50000E-31"},
+      // Texts are kept character for character.
+      {"", STR, ""}, {"\"ls -l\"", STR, "\"ls -l\""}, {"  a b  ", STR, "  a b  "},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    const Attribut_Record entry = Create("v", c.text);
+    EXPECT_EQ(static_cast<int>(entry.Value_Kind), static_cast<int>(c.kind)) << "[" << c.text << "]";
+    EXPECT_EQ(Image(entry), c.image) << "[" << c.text << "]";
+    EXPECT_EQ(entry.String_Value.has_value(), c.kind == STR) << "[" << c.text << "]";
+  }
+  // Malformed numbers stay text.
+  for (const char* text :
+       {"1__0",   "_1",     "1_",     "0x10",  "- 5",   "--5",      "5 5",    "+",
+        "-",      "1.",     ".5",     "1.5E",  "1.5E+", "1E",       "1E_3",   "1E-3",
+        "1E-50",  "1..5",   "1,5",    "\t5",   "5\t",   "1.5.2",    "1E3E3",  "E3",
+        "1_.5",   "1._5",   "2#102#", "17#1#", "1#0#",  "0#0#",     "16#FF",  "16##",
+        "16#_F#", "16#F_#", "#FF#",   "16#G#", "10#A#", "16#F#E-1", "16#F#1", "2#1#E"}) {
+    EXPECT_EQ(Create("v", text).Value_Kind, STR) << text;
+    EXPECT_EQ(Image(Create("v", text)), text) << text;
+  }
+}
+
+// Rounded once, from the exact decimal value: no double rounding through double; the
+// images' six digits cannot show this.
+TEST(Values, StoredFloatsAreRoundedOnce) {
+  EXPECT_EQ(Create("f", "0.1").Float_Value, 0.1F);
+  EXPECT_EQ(Create("f", "16777217.0").Float_Value, 16777216.0F);
+  EXPECT_EQ(Create("f", "1.00000005960464477539062500001").Float_Value, std::nextafter(1.0F, 2.0F));
+  EXPECT_EQ(Create("f", "1.0E-40").Float_Value, 1.0E-40F);  // subnormal, not flushed
+}
+
+TEST(Values, ImagesOfRecordsBuiltDirectly) {
+  Attribut_Record entry;
+  EXPECT_EQ(Image(entry), "");  // NIL, the default
+  entry.Value_Kind = Value_Type::FLT;
+  entry.Float_Value = std::numeric_limits<float>::quiet_NaN();
+  EXPECT_EQ(Image(entry), " NaN");
+  entry.Value_Kind = Value_Type::STR;
+  EXPECT_EQ(Image(entry), "");  // no text stored
+}
+
+TEST(Text, RecognizeBuiltin) {
+  using enum Builtin_Command;
+  const std::pair<std::string, Builtin_Command> cases[] = {
+      // clang-format off
+      {"cd /tmp", CD}, {"Cd", CD}, {"  cd /tmp", NONE}, {"put_line x", PUT_LINE},
+      {"PUT_LINE", PUT_LINE}, {"put x", PUT}, {"unset", UNSET}, {"set a=1", SET}, {"alias", ALIAS},
+      {"UnAlias ll", UNALIAS}, {"", NONE}, {"cd/tmp", NONE}, {"cd\t/tmp", NONE}, {"cdx", NONE},
+      {"setx=1", NONE}, {"put_", NONE}, {"ls -l", NONE},
+      // clang-format on
+  };
+  for (const auto& [line, command] : cases) {
+    EXPECT_EQ(Recognize_Builtin(line), command) << "[" << line << "]";
+  }
+}
+
+TEST(Text, CommandNameAndSplitWords) {
+  const std::pair<std::string, std::string> names[] = {
+      {"ls -l", "ls"},   {" ls -l", " ls -l"}, {"   ", ""},        {"", ""},
+      {"ls  -l ", "ls"}, {"ls ", "ls"},        {"a\tb c", "a\tb"}, {"/bin/ls x", "/bin/ls"},
+  };
+  for (const auto& [line, name] : names) EXPECT_EQ(Command_Name(line), name) << "[" << line << "]";
+  const std::pair<std::string, std::vector<std::string>> words[] = {
+      // clang-format off
+      {"alias ll=\"ls -l\"", {"alias", "ll=\"ls -l\""}}, {"set x = 5", {"set", "x", "=", "5"}},
+      {"cd my\\ dir", {"cd", "my dir"}}, {"    ", {}}, {"  a   b  ", {"a", "b"}}, {"a\tb", {"a\tb"}},
+      {"\"a b\"c d", {"\"a b\"", "c", "d"}} /* the closing quote ends the word */,
+      {"x\"a b\"", {"x\"a b\""}}, {"\"\"", {"\"\""}}, {"say \"open end", {"say", "\"open end"}},
+      {"a\\\"b c\\\"", {"a\"b", "c\""}} /* an escaped quote opens nothing */,
+      {"\"a\\\" b\"", {"\"a\" b\""}} /* nor closes anything */, {"a\\\\b", {"a\\b"}},
+      {"\\ ", {" "}}, {"end\\", {"end\\"}} /* a lone final backslash is kept */,
+      {"a \\", {"a", "\\"}},
+      // clang-format on
+  };
+  for (const auto& [line, split] : words) EXPECT_EQ(Split_Words(line), split) << "[" << line << "]";
+}
+
+TEST(Text, SplitAssignment) {
+  using Parts = std::optional<std::pair<std::string, std::string>>;
+  const std::pair<std::string, Parts> cases[] = {
+      // clang-format off
+      {"set x=5", std::pair{"x", "5"}}, {"alias ll=\"ls -l\"", std::pair{"ll", "\"ls -l\""}},
+      {"set a=b=c", std::pair{"a", "b=c"}}, {"set x= 5", std::pair{"x", " 5"}},
+      {"set x = 5", std::pair{"", " 5"}}, {"set x", std::nullopt}, {"", std::nullopt},
+      {"set x=", std::pair{"x", ""}}, {"set x=   ", std::pair{"x", ""}},
+      {"set =7", std::pair{"", "7"}}, {"=7", std::pair{"", "7"}}, {"x=1", std::pair{"x", "1"}},
+      {"set x=a b  ", std::pair{"x", "a b"}}, {"set  long_name=v", std::pair{"long_name", "v"}},
+      // clang-format on
+  };
+  for (const auto& [line, expected] : cases) {
+    const std::optional<Assignment> got = Split_Assignment(line);
+    EXPECT_EQ(got ? Parts(std::pair(got->Name, got->Value)) : std::nullopt, expected) << line;
+  }
+}
+
+TEST(Text, RemoveQuotesAndStripDotSlash) {
+  const std::pair<std::string, std::string> quotes[] = {
+      {"\"ls -l\"", "ls -l"}, {"\"\"", "\"\""},   {"\"", "\""},     {"", ""},
+      {"a\"b\"c", "abc"},     {"plain", "plain"}, {"\"\" x", " x"},
+  };
+  for (const auto& [text, removed] : quotes) EXPECT_EQ(Remove_Quotes(text), removed) << text;
+  const std::pair<std::string, std::string> names[] = {
+      {"./a", "a"},     {"./", "./"}, {".", "."},       {"a/./b", "a/./b"},
+      {"././x", "./x"}, {"", ""},     {"../a", "../a"}, {".//", "/"},
+  };
+  for (const auto& [name, stripped] : names) EXPECT_EQ(Strip_Dot_Slash(name), stripped) << name;
+}
+
+TEST(Text, OnlyTheFirstMatchingAliasApplies) {
+  Attribut_Table aliases(8);
+  aliases.Add(Create("ll", "\"ls -l\""));
+  aliases.Add(Create("ll", "dir"));
+  aliases.Add(Create("q", "say\"\"it"));
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      // clang-format off
+      {"ll", "ls -l"}, {"ll /tmp", "ls -l /tmp"}, {"ll   ", "ls -l   "},
+      {"ll \"a b\"", "ls -l a b"},
+      {"ll  x  ", "ls -l  x  "}, {"q", "sayit"}, {"LL", std::nullopt}, {"lls", std::nullopt},
+      {" ll", std::nullopt}, {"ll\tx", std::nullopt} /* a tab is no blank */, {"   ", std::nullopt},
+      {"x \"y\"", std::nullopt},
+      // clang-format on
+  };
+  for (const auto& [line, result] : cases)
+    EXPECT_EQ(Substitute_Alias(line, aliases), result) << line;
+}
+
+TEST(Text, CommandTextReplacesOnlyTheProgramName) {
+  // Path found, program name, line, command text.
+  const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+      // clang-format off
+      {"/bin/ls", "ls", "ls", "/bin/ls"}, {"/bin/ls", "ls", "ls -l /tmp", "/bin/ls -l /tmp"},
+      {"/bin/ls", "ls", "ls  -l", "/bin/ls  -l"}, {"/bin/ls", "ls", "ls ", "/bin/ls "},
+      {"/my bin/ls", "ls", "ls x", "'/my bin/ls' x"},
+      {"./it's", "it's", "it's a", "'./it'\\''s' a"},
+      {"/bin/echo", "echo", "echo $HOME | wc", "/bin/echo $HOME | wc"},
+      // clang-format on
+  };
+  for (const auto& [path, name, line, text] : cases) {
+    EXPECT_EQ(Command_Text(path, name, line), text) << line;
+  }
 }
 
 }  // namespace

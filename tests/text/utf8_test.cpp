@@ -1,15 +1,16 @@
+// UTF-8 decoding and encoding, blanks and letter case, and display columns: what the
+// terminal is given for each character and how wide it is.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <string>
 #include <tuple>
 
 #include "nk-text.hpp"
 
+namespace nk::text {
 namespace {
-
-using nk::text::Decode_Utf8;
-using nk::text::Encode_Utf8;
 
 // Raw byte b, as the decoder gives it.
 constexpr char32_t R(unsigned b) {
@@ -18,11 +19,9 @@ constexpr char32_t R(unsigned b) {
 
 TEST(Utf8, DecodesWellFormedTextAndEachInvalidByteAsItself) {
   const std::tuple<const char*, std::string, std::u32string> cases[] = {
-      {"ascii and controls", "ls\t\x1b\x7f", U"ls\t\x1b\x7f"},
-      {"two bytes", "\xc3\xa9t\xc3\x85", U"\u00e9t\u00c5"},
-      {"three bytes", "\xe2\x82\xac", U"\u20ac"},
-      {"beyond U+FFFF kept whole", "a\xf0\x9f\x98\x80z", U"a\U0001F600z"},
-      {"last character", "\xf4\x8f\xbf\xbf", U"\U0010FFFF"},
+      // clang-format off
+      {"well-formed", "ls\t\x1b\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf",
+       U"ls\t\x1b\x7f\u00e9\u20ac\U0001F600\U0010FFFF"}, {"empty", "", U""},
       {"stray continuation", "a\x80\xbfz", {U'a', R(0x80), R(0xbf), U'z'}},
       {"overlong two-byte slash", "\xc0\xafx", {R(0xc0), R(0xaf), U'x'}},
       {"overlong three-byte", "\xe0\x80\xafx", {R(0xe0), R(0x80), R(0xaf), U'x'}},
@@ -32,22 +31,22 @@ TEST(Utf8, DecodesWellFormedTextAndEachInvalidByteAsItself) {
       {"cut short by ascii", "\xe2\x82Z", {R(0xe2), R(0x82), U'Z'}},
       {"cut short by a lead byte", "\xe2\xc3\xa9", {R(0xe2), U'\u00e9'}},
       {"cut short by the end", "ok\xf0\x9f\x98", {U'o', U'k', R(0xf0), R(0x9f), R(0x98)}},
-      {"empty", "", U""},
+      // clang-format on
   };
   for (const auto& [what, bytes, characters] : cases) {
     EXPECT_EQ(Decode_Utf8(bytes), characters) << what;
     EXPECT_EQ(Encode_Utf8(characters), bytes) << what;  // every byte string comes back
-    const bool valid = std::ranges::none_of(characters, nk::text::Is_Raw_Byte);
-    EXPECT_EQ(nk::text::Invalid_Utf8_At(bytes).has_value(), !valid) << what;
+    const bool valid = std::ranges::none_of(characters, Is_Raw_Byte);
+    EXPECT_EQ(Invalid_Utf8_At(bytes).has_value(), !valid) << what;
   }
-  EXPECT_EQ(nk::text::Invalid_Utf8_At("ab\xc3\xa9\xff"), 5U);
+  EXPECT_EQ(Invalid_Utf8_At("ab\xc3\xa9\xff"), 5U);
 }
 
 TEST(Utf8, ReaderStopsAtTheCharacterItReturns) {
   // A key must not wait for the next key: nothing past a whole character is read.
   std::string bytes = "\xc3\xa9";
   std::size_t next = 0;
-  nk::text::Utf8_Reader reader([&]() -> std::optional<unsigned char> {
+  Utf8_Reader reader([&]() -> std::optional<unsigned char> {
     if (next == bytes.size()) return std::nullopt;
     return static_cast<unsigned char>(bytes[next++]);
   });
@@ -57,30 +56,49 @@ TEST(Utf8, ReaderStopsAtTheCharacterItReturns) {
   EXPECT_EQ(reader.Next(), std::nullopt);
 }
 
+// Each length's first and last character; what has no UTF-8 form becomes U+FFFD.
 TEST(Utf8, EncodesEveryLengthAndReplacesWhatHasNoForm) {
-  const std::pair<std::u32string, std::string> cases[] = {
-      {U"\u00e9\u00c5", "\xc3\xa9\xc3\x85"},
-      {U"\U0001F600", "\xf0\x9f\x98\x80"},
-      {std::u32string(1, char32_t{0xD800}), "\xef\xbf\xbd"},
-      {std::u32string(1, char32_t{0x110000}), "\xef\xbf\xbd"},
-  };
-  for (const auto& [text, bytes] : cases) {
-    EXPECT_EQ(Encode_Utf8(text), bytes);
-  }
-  const std::u32string text = U"a\u00ff\u0100\u07ff\u0800\uffff\U00010000\U0010FFFF";
+  const std::u32string text = U"a\u007f\u0080\u07ff\u0800\uffff\U00010000\U0010FFFF";
   EXPECT_EQ(Decode_Utf8(Encode_Utf8(text)), text);
+  EXPECT_EQ(Encode_Utf8(std::u32string{0xD800, 0x110000}), "\xef\xbf\xbd\xef\xbf\xbd");
 }
 
 TEST(Text, BlanksAndLetterCase) {
-  using namespace nk::text;
   EXPECT_EQ(Trim_Blanks("  a b \t "), "a b \t");
-  EXPECT_EQ(Trim_Blanks("   "), "");
   EXPECT_EQ(First_Word("set x=1"), "set");
-  EXPECT_TRUE(Equal_Ignoring_Case("Put_Line", "PUT_LINE"));
-  EXPECT_FALSE(Equal_Ignoring_Case("put", "PUT_LINE"));
   EXPECT_FALSE(Equal_Ignoring_Case("\xc3\xa9", "\xc3\x89"));  // ASCII letters only
   EXPECT_EQ(Narrow(U"a\u00e9\u20ac"), "a\xe9 ");
   EXPECT_EQ(Widen("a\xe9"), U"a\u00e9");
 }
 
+TEST(Width, EachCharacterIsShownAsItselfOrAsOneReplacementColumn) {
+  constexpr char32_t Q = Replacement_Character;
+  const struct {
+    char32_t c, shown;
+    std::size_t columns;
+  } cases[] = {
+      // clang-format off
+      {U'a', U'a', 1}, {U'~', U'~', 1}, {U'\u00e9', U'\u00e9', 1}, {U'\u00ff', U'\u00ff', 1},
+      {U'\u65e5', U'\u65e5', 2}, {U'\uff21', U'\uff21', 2}, {U'\U0001F600', U'\U0001F600', 2},
+      {U'\u0301', U'\u0301', 0}, {U'\u200b', U'\u200b', 0},
+      // Raw bytes, controls (no escape sequence may reach the terminal), no UTF-8 form.
+      {0xDC80, Q, 1}, {0xDCFF, Q, 1}, {U'\0', Q, 1}, {U'\x1b', Q, 1}, {U'\n', Q, 1},
+      {U'\x7f', Q, 1}, {U'\u0085', Q, 1}, {0xD800, Q, 1}, {0x110000, Q, 1}, {Q, Q, 1},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    const Cell cell = Shown_Cell(c.c);
+    EXPECT_EQ(cell.Shown, c.shown) << std::hex << static_cast<unsigned>(c.c);
+    EXPECT_EQ(cell.Columns, c.columns) << std::hex << static_cast<unsigned>(c.c);
+  }
+  const std::u32string mixed = U"ab \u00e9\u65e5\u672c e\u0301\U0001F600";
+  EXPECT_EQ(Display_Columns(mixed), 12U);
+  EXPECT_EQ(Encode_Shown(mixed), Encode_Utf8(mixed));
+  const std::u32string broken = Decode_Utf8("bad\xff\xfe.txt");
+  EXPECT_EQ(Display_Columns(broken), 9U);
+  EXPECT_EQ(Encode_Shown(broken), "bad\xef\xbf\xbd\xef\xbf\xbd.txt");
+  EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C") << "the process's locale is untouched";
+}
+
 }  // namespace
+}  // namespace nk::text
