@@ -55,14 +55,19 @@ TEST(InteractiveCommands, BuiltinsExternalProgramsAliasesAndErrors) {
   EXPECT_EQ(session.Tree().Read_File("out.txt"), "hi\n");
   session.Write("\x1b[A\x1b[A");
   EXPECT_TRUE(session.Wait_For("$ echo said a  b\r")) << "history keeps the substituted line";
+  EXPECT_EQ(session.Run_Line(""), "said a b\r\n") << "a recalled line runs as it is";
+  session.Write("\x1b[A");
+  EXPECT_TRUE(session.Wait_For("$ echo said a  b\r")) << "and becomes the newest entry";
 }
 
-TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommand) {
+TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommandOrListed) {
   Pty_Session session;
   const std::string work = session.Tree().Work();
   session.Tree().Write_File("caf\xc3\xa9.txt", "CAFE\n");
   session.Tree().Write_File("bad\xff.dat", "BAD\n");
   session.Tree().Write_File("my file;x", "SPACED\n");
+  session.Tree().Write_File("sub/beta1", "");
+  session.Tree().Write_File("sub/beta2", "");
   ASSERT_TRUE(session.Wait_For_Frame());
   // On screen a raw byte is a visible U+FFFD; in the line it stays the byte.
   const struct {
@@ -78,6 +83,14 @@ TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommand) {
         << session.Unread();
     EXPECT_EQ(session.Run_Line(""), c.output) << c.typed;
   }
+  session.Write("ls sub/bet");
+  ASSERT_TRUE(session.Wait_For("$ ls sub/bet"));
+  session.Write("\t");
+  const auto listed = session.Wait_For_Frame();
+  ASSERT_TRUE(listed);
+  const bool in_order = listed->Before == "\r\nsub/beta1\r\nsub/beta2\r\n";
+  EXPECT_TRUE(in_order || listed->Before == "\r\nsub/beta2\r\nsub/beta1\r\n") << listed->Before;
+  EXPECT_TRUE(session.Wait_For("$ ls sub/bet\r")) << "the line stays as it was";
 }
 
 TEST(InteractiveCommands, TotalLines) {

@@ -1,5 +1,5 @@
-// The screen as the user sees it: greeting, status line, history, completion, keys typed
-// ahead. Editing keys, frames and listings are unit-tested (tests/main); here, real bytes.
+// The screen as the user sees it: greeting, status line, keys typed ahead. Editing keys
+// and frames are unit-tested (tests/main); here, real bytes.
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -54,34 +54,6 @@ TEST(InteractiveScreen, PeriodicRedrawShowsTheStoredTotal) {
   const auto later = session.Wait_For_Frame();
   ASSERT_TRUE(later) << "the status line is redrawn without keys";
   EXPECT_EQ(later->Total, "-1234.50");
-}
-
-TEST(InteractiveScreen, ARecalledLineRunsAsItIsAndBecomesTheNewest) {
-  Pty_Session session;
-  ASSERT_TRUE(session.Wait_For_Frame());
-  EXPECT_EQ(session.Run_Line("echo abc"), "abc\r\n");
-  EXPECT_EQ(session.Run_Line("echo d"), "d\r\n");
-  session.Write("\x1b[A\x1b[A");
-  EXPECT_TRUE(session.Wait_For("$ echo abc"));
-  EXPECT_EQ(session.Run_Line(""), "abc\r\n");
-  session.Write("\x1b[A");
-  EXPECT_TRUE(session.Wait_For("$ echo abc"));
-}
-
-TEST(InteractiveScreen, CompletionListsOnScreen) {
-  Pty_Session session;
-  session.Tree().Write_File("sub/beta1", "");
-  session.Tree().Write_File("sub/beta2", "");
-  ASSERT_TRUE(session.Wait_For_Frame());
-  session.Write("ls sub/bet");
-  ASSERT_TRUE(session.Wait_For("$ ls sub/bet"));
-  session.Write("\t");
-  const auto listed = session.Wait_For_Frame();
-  ASSERT_TRUE(listed);
-  const bool in_order = listed->Before == "\r\nsub/beta1\r\nsub/beta2\r\n";
-  const bool reversed = listed->Before == "\r\nsub/beta2\r\nsub/beta1\r\n";
-  EXPECT_TRUE(in_order || reversed) << listed->Before;
-  EXPECT_TRUE(session.Wait_For("$ ls sub/bet\r")) << "the line stays as it was";
 }
 
 // Keys typed ahead (a paste, keys typed while a command ran) share one frame.
