@@ -99,9 +99,11 @@ TEST_F(OneShot, PrintsAndChangesTheStoredTotal) {
       {{"-t"}, Bytes_Of(-99999999), "-999999.99\n", 0, Bytes_Of(-99999999)},
       {{"-t"}, Bytes_Of(700) + "junk", " 7.00\n", 0, Bytes_Of(700) + "junk"},
       {{"-i", "12.345"}, Bytes_Of(7), "", 0, Bytes_Of(1235)},
-      {{"-i", "5"}, std::string("\x01\x02", 2), "", 0, Bytes_Of(500)},
+      {{"-i", "5"}, Bytes_Of(1) + "tail", "", 0, Bytes_Of(500)},
       {{"-a5"}, Bytes_Of(100), "", 0, Bytes_Of(600)},
       {{"-a", "2"}, Bytes_Of(100) + "junk", "", 0, Bytes_Of(300)},
+      {{"-a", "1500000"}, Bytes_Of(-99999999), "", 0, Bytes_Of(50000001)},  // only the sum fits
+      {{"-r", "0.01"}, Bytes_Of(-99999998), "", 0, Bytes_Of(-99999999)},
       {{"-r", "2.5"}, Bytes_Of(1000), "", 0, Bytes_Of(750)},
       {{"-r", "-5"}, none, "", 0, Bytes_Of(500)},
   });
@@ -115,6 +117,7 @@ TEST_F(OneShot, ErrorsWriteNothing) {
   const auto old = Bytes_Of(1234);
   Check({
       {{"-a", "0.01"}, top, "-a: the new total would not be from" + range + "0.01\n", 2, top},
+      {{"-i", "1000000"}, top, "-i: not a number from" + range + "1000000\n", 2, top},
       {{"-i", "€5"}, top, "-i: not a number from" + range + "€5\n", 2, top},
       {{"-t"}, three, corrupt, 1, three},
       {{"-a", "1"}, three, corrupt, 1, three},
