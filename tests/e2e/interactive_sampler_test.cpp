@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <string>
 
@@ -24,31 +23,17 @@ void Expect_Figure(const Temp_Tree& tree, const std::vector<std::string>& enviro
   EXPECT_LE(std::stod(run.Output), 100.0) << run.Output;
 }
 
-std::string Read(const std::string& path) {
-  std::ifstream file(path);
-  return std::string((std::istreambuf_iterator<char>(file)), {});
-}
-
 TEST(InteractiveSampler, KeepsItsReadingAndSurvivesABadOne) {
-  const char* contents[] = {nullptr,
-                            "",
-                            "garbage\n",
-                            "5 10 3\n",
-                            "1 0 500\n",
-                            "1 0 1 extra\n",
-                            "99999999999999999999999 1 1\n",
-                            "-1 -1 -1\n"};
-  for (const char* content : contents) {
+  for (const char* content : {(const char*)nullptr, "", "garbage\n", "5 10 3\n", "1 0 500\n",
+                              "1 0 1 extra\n", "99999999999999999999999 1 1\n", "-1 -1 -1\n"}) {
     SCOPED_TRACE(content ? content : "(none)");
     const Temp_Tree tree;
-    const std::string state = tree.Home() + "/.cache/nelk-cpu.state";
-    if (content) {
-      std::filesystem::create_directories(tree.Home() + "/.cache");
-      std::ofstream(state) << content;
-    }
+    const std::string state = "../home/.cache/nelk-cpu.state";  // Read_File is under Work()
+    if (content) tree.Write_File(state, content);
     for (int round = content ? 1 : 0; round < 2; ++round) {  // a second run reads the first's
       Expect_Figure(tree);
-      EXPECT_TRUE(std::regex_match(Read(state), State)) << Read(state);
+      const auto read = tree.Read_File(state);
+      EXPECT_TRUE(read && std::regex_match(*read, State)) << read.value_or("(none)");
     }
   }
   // A state file that is a directory cannot be replaced: the figure still comes.

@@ -1,7 +1,9 @@
-// The screen as the user sees it: greeting, status line, typing, history, completion.
+// The screen as the user sees it: greeting, status line, keys typed ahead. Editing keys
+// and frames are unit-tested (tests/main); here, real bytes.
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <regex>
 #include <string>
 
 #include "e2e/pty_session.hpp"
@@ -19,7 +21,6 @@ TEST(InteractiveScreen, GreetingThenStatusLine) {
       {std::nullopt, "LINUX", "7", "Greetings !\r\n", "LINUX", "    7%"},
       {"", " Xterm ", "100.0", "Greetings !\r\n", "XTERM", "100.0%"},
       {"u", "xterm-256color", "", "Greetings u!\r\n", "NONE", "     %"},
-      {"u", "linux", "12.5", "Greetings u!\r\n", "LINUX", " 12.5%"},
   };
   for (const Case& c : cases) {
     Pty_Session session({.Term = c.Term,
@@ -53,52 +54,38 @@ TEST(InteractiveScreen, PeriodicRedrawShowsTheStoredTotal) {
   const auto later = session.Wait_For_Frame();
   ASSERT_TRUE(later) << "the status line is redrawn without keys";
   EXPECT_EQ(later->Total, "-1234.50");
-  session.Write("abc");
-  ASSERT_TRUE(session.Wait_For("$ abc"));
+}
+
+// Keys typed ahead (a paste, keys typed while a command ran) share one frame.
+TEST(InteractiveScreen, APasteWaitingBehindACommandIsDrawnOnce) {
+  Pty_Session session({.Columns = 250});  // prompt and line fit in the row
+  ASSERT_TRUE(session.Wait_For_Frame());
+  std::string line = "echo ";
+  for (int i = 0; line.size() < 200; ++i) line += static_cast<char>('a' + i % 26);
+  session.Write("sleep 0.2\n" + line);
+  const auto before = session.Wait_For("$ " + line);
+  ASSERT_TRUE(before) << session.Unread();
+  std::size_t prompts = 0;
+  for (auto at = before->find("\rXTERM:"); at != std::string::npos;
+       at = before->find("\rXTERM:", at + 1)) {
+    ++prompts;
+  }
+  // Two prompts a frame; the last frame's second prompt precedes the line itself.
+  EXPECT_LE((prompts + 1) / 2, 2U) << *before;
+  EXPECT_EQ(session.Run_Line(""), line.substr(5) + "\r\n");
+}
+
+TEST(InteractiveScreen, SkippedFramesStillBlankTheLongestLineShown) {
+  Pty_Session session;
+  ASSERT_TRUE(session.Wait_For_Frame());
+  session.Write("echo abcdef");
+  ASSERT_TRUE(session.Wait_For("$ echo abcdef"));
   session.Write("\x7f\x7f\x7f");
-  const auto next = session.Wait_For_Frame();
-  ASSERT_TRUE(next);
-  EXPECT_EQ(next->Blanks, 3U) << "exactly the columns the last frame used beyond the prompt";
-}
-
-TEST(InteractiveScreen, TypingBackspaceAndHistory) {
-  Pty_Session session;
-  ASSERT_TRUE(session.Wait_For_Frame());
-  session.Write("\x1b[A");
-  EXPECT_TRUE(session.Wait_For("\a")) << "Up on an empty history rings";
-  session.Write("\177echo abX");
-  ASSERT_TRUE(session.Wait_For("$ echo abX")) << session.Unread();
-  session.Write("\x7f");
-  ASSERT_TRUE(session.Wait_For("$ echo ab\r")) << session.Unread();
-  EXPECT_EQ(session.Run_Line("c"), "abc\r\n");
-  // Control characters other than the editing ones change nothing.
-  EXPECT_EQ(session.Run_Line("echo \x01\x02\010d"), "d\r\n");
-  session.Write("\x1b[A\x1b[A");
-  EXPECT_TRUE(session.Wait_For("$ echo abc"));
-  EXPECT_EQ(session.Run_Line(""), "abc\r\n") << "a recalled line runs as it is";
-  session.Write("\x1b[A");
-  EXPECT_TRUE(session.Wait_For("$ echo abc")) << "and becomes the newest entry";
-}
-
-TEST(InteractiveScreen, CompletionReplacesOrLists) {
-  Pty_Session session;
-  session.Tree().Write_File("sub/alpha.txt", "ALPHA\n");
-  session.Tree().Write_File("sub/beta1", "");
-  session.Tree().Write_File("sub/beta2", "");
-  ASSERT_TRUE(session.Wait_For_Frame());
-  session.Write("cat sub/alp\t");
-  ASSERT_TRUE(session.Wait_For("$ cat sub/alpha.txt")) << session.Unread();
-  EXPECT_EQ(session.Run_Line(""), "ALPHA\r\n");
-
-  session.Write("ls sub/bet");
-  ASSERT_TRUE(session.Wait_For("$ ls sub/bet"));
-  session.Write("\t");
-  const auto listed = session.Wait_For_Frame();
-  ASSERT_TRUE(listed);
-  const bool in_order = listed->Before == "\r\nsub/beta1\r\nsub/beta2\r\n";
-  const bool reversed = listed->Before == "\r\nsub/beta2\r\nsub/beta1\r\n";
-  EXPECT_TRUE(in_order || reversed) << listed->Before;
-  EXPECT_TRUE(session.Wait_For("$ ls sub/bet\r")) << "the line stays as it was";
+  // One frame for the three: the prompt's blank, then blanks over the 11 columns of the
+  // line last shown.
+  const std::regex frame("\\$ {12}\\rXTERM:[^\\r]*\\$ echo abc");
+  EXPECT_TRUE(session.Wait_Until([&] { return std::regex_search(session.Unread(), frame); }))
+      << session.Unread();
 }
 
 }  // namespace

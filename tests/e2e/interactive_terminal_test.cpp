@@ -1,7 +1,7 @@
 // The terminal around the program: its modes on every way in and out, keyboards of each
-// kind, signals, and standard input that is not a terminal.
+// kind, Control-C, one row at any width, and standard input that is not a terminal.
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 
@@ -58,50 +58,79 @@ TEST(InteractiveTerminal, AltKeysDifferByKeyboard) {
   }
 }
 
-TEST(InteractiveTerminal, WithoutAKnownTermKeysAreIgnored) {
-  Pty_Session session({.Term = std::nullopt});
-  ASSERT_TRUE(session.Wait_For_Frame());
-  session.Write("echo nothing\r\x1b\x1b");
-  for (int frames = 0; frames < 3; ++frames) {
-    const auto frame = session.Wait_For_Frame();
-    ASSERT_TRUE(frame);
-    EXPECT_EQ(frame->Before, "") << "no line is drawn, nothing runs";
-    EXPECT_EQ(frame->Kind, "NONE");
-  }
-  EXPECT_TRUE(session.Running()) << "Escape twice does not end it";
-  session.Hang_Up();
-  EXPECT_TRUE(session.Wait_Exit()) << "the end of input does";
+TEST(InteractiveTerminal, PipedInputRunsToItsEnd) {
+  const Temp_Tree tree;
+  const std::string prompt = "XTERM:  1.0%: hh:mm:ss: 0.00$ ";
+  const std::regex clock("[0-9]{2}:[0-9]{2}:[0-9]{2}");
+  auto run = Run_Piped(tree, {}, "");
+  EXPECT_EQ(run.Exit(), 0);
+  EXPECT_EQ(std::regex_replace(run.Output, clock, "hh:mm:ss"),
+            "Greetings tester!\n\r" + prompt + "      \r" + prompt);
+  run = Run_Piped(tree, {}, "echo piped\nset v=3\nput v\n");
+  EXPECT_EQ(run.Exit(), 0);
+  EXPECT_EQ(run.Output.rfind("Greetings tester!\n\r" + prompt.substr(0, 6), 0), 0U) << run.Output;
+  EXPECT_NE(run.Output.find("\npiped\n"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("\n 3\n"), std::string::npos) << run.Output;
+  // Without a known kind nothing typed runs.
+  run = Run_Piped(tree, {.Term = std::nullopt}, "echo hidden\n\x1b\x1b");
+  EXPECT_EQ(run.Exit(), 0);
+  EXPECT_EQ(run.Output.rfind("Greetings tester!\n\rNONE:", 0), 0U) << run.Output;
+  EXPECT_EQ(run.Output.find("hidden\n"), std::string::npos) << run.Output;
 }
 
-TEST(InteractiveTerminal, PipedInputRunsToItsEnd) {
-  const std::string prompt = "XTERM:  1.0%: hh:mm:ss: 0.00$ ";
-  struct Case {
+TEST(InteractiveTerminal, LongLineStaysOnOneRowAndFollowsAResize) {
+  Pty_Session session;
+  ASSERT_TRUE(session.Wait_For_Frame());
+  const std::string line = "echo " + std::string(147, 'a') + std::string(40, '0') + "ABCDEFGH";
+  session.Write(line);
+  // 80 columns: the prompt's 30, the marker and the line's last 48, the last column free.
+  ASSERT_TRUE(session.Wait_For("$ <" + std::string(40, '0') + "ABCDEFGH\r")) << session.Unread();
+  const winsize narrow{.ws_row = 24, .ws_col = 40, .ws_xpixel = 0, .ws_ypixel = 0};
+  ASSERT_EQ(::ioctl(session.Fd, TIOCSWINSZ, &narrow), 0);  // the kernel sends SIGWINCH
+  EXPECT_TRUE(session.Wait_For("$ <ABCDEFGH\r")) << session.Unread();
+  EXPECT_EQ(session.Run_Line(""), line.substr(5) + "\r\n") << "the whole line runs";
+}
+
+// No known kind (TERM unset or unknown): the terminal keeps its line discipline, typed
+// lines are neither drawn nor run, and only Control-D or Control-C end the program.
+TEST(InteractiveTerminal, WithoutAKnownKindKeysAreIgnoredUntilControlDOrControlC) {
+  const struct {
     std::optional<std::string> Term;
-    std::string Input, Kind;
-    std::vector<std::string> Shown, Hidden;
-    std::optional<std::string> Exact{};  // the whole output, the clock's digits as hh:mm:ss
-  };
-  const Case cases[] = {
-      {"xterm", "echo piped\nset v=3\nput v\n", "XTERM", {"\npiped\n", "\n 3\n"}, {}},
-      {"xterm", "", "XTERM", {}, {}, "Greetings tester!\n\r" + prompt + "      \r" + prompt},
-      {std::nullopt, "echo hidden\n\x1b\x1b", "NONE", {}, {"hidden\n"}},
-  };
+    std::string Key;
+    int Status;
+  } cases[] = {{std::nullopt, "\x04", 0}, {"xterm-256color", "\x03", 130}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.Input);
-    const Temp_Tree tree;
-    const auto run = Run_Piped(tree, {.Term = c.Term}, c.Input);
-    EXPECT_EQ(run.Exit(), 0) << run.Output;
-    EXPECT_EQ(run.Output.rfind("Greetings tester!\n\r", 0), 0U) << run.Output;
-    EXPECT_TRUE(std::regex_search(
-        run.Output, std::regex("\r" + c.Kind + ":[^\r\n]{6}: [0-9:]{8}:[ -][0-9.]+\\$ ")));
-    for (const auto& text : c.Shown) EXPECT_NE(run.Output.find(text), std::string::npos);
-    for (const auto& text : c.Hidden) EXPECT_EQ(run.Output.find(text), std::string::npos);
-    if (c.Exact) {
-      EXPECT_EQ(
-          std::regex_replace(run.Output, std::regex("[0-9]{2}:[0-9]{2}:[0-9]{2}"), "hh:mm:ss"),
-          *c.Exact);
+    Pty_Session session({.Term = c.Term});
+    ASSERT_TRUE(session.Wait_For_Frame());
+    EXPECT_EQ(session.Modes().c_lflag & (ECHO | ICANON | ISIG),
+              static_cast<tcflag_t>(ICANON | ISIG));
+    session.Write("echo ignored\r\x1b\x1b\r");
+    for (int frames = 0; frames < 3; ++frames) {
+      const auto frame = session.Wait_For_Frame();
+      ASSERT_TRUE(frame);
+      EXPECT_EQ(frame->Before, "") << "no line is drawn, nothing runs";
+      EXPECT_EQ(frame->Kind, "NONE");
     }
+    EXPECT_TRUE(session.Running()) << "Escape twice does not end it";
+    session.Write(c.Key);
+    const auto status = session.Wait_Exit();
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == c.Status) << *status;
+    EXPECT_TRUE(session.Modes_Restored());
+    EXPECT_EQ(session.Screen.find("ignored"), std::string::npos) << "no echo, nothing ran";
   }
+}
+
+TEST(InteractiveTerminal, CursorKeysAreSetToNormalModeUnderXtermOnly) {
+  Pty_Session xterm;
+  EXPECT_EQ(xterm.Wait_For(Cursor_Key_Reset), "Greetings tester!\r\n") << "before the first key";
+  xterm.Write("printf '\\033[?1h'\r");
+  ASSERT_TRUE(xterm.Wait_For("\r\n"));
+  EXPECT_EQ(xterm.Wait_For(Cursor_Key_Reset), "\x1b[?1h") << "after the child";
+  Pty_Session linux_console({.Term = "linux"});
+  ASSERT_TRUE(linux_console.Wait_For_Frame());
+  EXPECT_EQ(linux_console.Run_Line("true"), "");
+  EXPECT_EQ(linux_console.Screen.find(Cursor_Key_Reset), std::string::npos);
 }
 
 }  // namespace

@@ -199,10 +199,7 @@ std::optional<Frame> Pty_Session::Wait_For_Frame() {
     return std::nullopt;
   }
   consumed_ += static_cast<std::size_t>(m.position(0) + m.length(0));
-  std::string before = m.prefix();
-  for (std::size_t at; (at = before.find(Cursor_Key_Reset)) != std::string::npos;) {
-    before.erase(at, Cursor_Key_Reset.size());
-  }
+  const std::string before = std::regex_replace(m.prefix().str(), std::regex("\x1b\\[\\?1l"), "");
   return Frame{before, m[2], m[3], m[4], m[5], static_cast<std::size_t>(m.length(6))};
 }
 
@@ -212,11 +209,6 @@ std::optional<std::string> Pty_Session::Run_Line(std::string_view line) {
   if (!Wait_For("\r\n")) return std::nullopt;
   auto frame = Wait_For_Frame();
   return frame ? std::optional(frame->Before) : std::nullopt;
-}
-
-void Pty_Session::Hang_Up() {
-  ::close(Fd);
-  Fd = -1;
 }
 
 termios Pty_Session::Modes() const {
@@ -229,8 +221,7 @@ int Piped_Run::Exit() const {
   return Status && WIFEXITED(*Status) ? WEXITSTATUS(*Status) : -1;
 }
 
-Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options, std::string_view input,
-                    int gate) {
+Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options, std::string_view input) {
   const Exec_Plan plan(options, tree);
   int in[2];
   int out[2];
@@ -241,9 +232,6 @@ Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options, std::
   child.Pid = ::fork();
   if (child.Pid < 0) throw std::runtime_error("fork failed");
   if (child.Pid == 0) {
-    char byte;
-    while (gate >= 0 && ::read(gate, &byte, 1) < 0 && errno == EINTR) {
-    }
     // Above 2 first: with the test's own standard input closed a pipe end can be 0.
     const int child_in = ::fcntl(in[0], F_DUPFD_CLOEXEC, 3);
     const int child_out = ::fcntl(out[1], F_DUPFD_CLOEXEC, 3);

@@ -93,7 +93,6 @@ class Pty_Session : public Child {
   // Types `line` and Enter; what was written between the Enter's line end and the next
   // frame (the command's output and messages).
   std::optional<std::string> Run_Line(std::string_view line);
-  void Hang_Up();         // closes our side: the program sees a hang-up
   termios Modes() const;  // as the program's standard input sees them
   const termios& Initial_Modes() const { return initial_modes_; }
   // The modes are back as they were before the program started.
@@ -110,13 +109,13 @@ class Pty_Session : public Child {
 };
 
 // The program with standard input, output and error on pipes, in `tree`: `input` is
-// written and closed. With `gate` >= 0 the child first waits to read a byte from it.
+// written and closed.
 struct Piped_Run {
   std::optional<int> Status;  // wait status; nullopt when it did not end in time
   std::string Output;         // standard output and error, as written
   int Exit() const;           // the exit status, -1 when it did not exit
 };
 Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options,
-                    std::string_view input = "", int gate = -1);
+                    std::string_view input = "");
 
 }  // namespace nk::pty_test
