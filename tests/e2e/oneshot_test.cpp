@@ -100,6 +100,7 @@ TEST_F(OneShot, PrintsAndChangesTheStoredTotal) {
       {{"-t"}, Bytes_Of(700) + "junk", " 7.00\n", 0, Bytes_Of(700) + "junk"},
       {{"-i", "12.345"}, Bytes_Of(7), "", 0, Bytes_Of(1235)},
       {{"-i", "5"}, Bytes_Of(1) + "tail", "", 0, Bytes_Of(500)},
+      {{"-i", "5"}, std::string("\x01\x02", 2), "", 0, Bytes_Of(500)},  // -i repairs
       {{"-a5"}, Bytes_Of(100), "", 0, Bytes_Of(600)},
       {{"-a", "2"}, Bytes_Of(100) + "junk", "", 0, Bytes_Of(300)},
       {{"-a", "1500000"}, Bytes_Of(-99999999), "", 0, Bytes_Of(50000001)},  // only the sum fits

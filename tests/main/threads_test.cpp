@@ -249,11 +249,12 @@ TEST_F(Editor, QuitEndsTheThreadsAndRefusesLaterRequests) {
   EXPECT_FALSE(thread_->Send({Request_Kind::Key, U'x'}));
 }
 
-// Requests without an action leave the line alone and do not even redraw. Typing, Backspace
-// and other control characters: tests/e2e/interactive_screen_test.cpp; a C1 control is
-// only reachable here.
+// Control characters other than the editing ones change nothing (Backspace on an empty
+// line neither); requests without an action leave the line alone and do not even redraw.
 TEST_F(Editor, OnlyEditingKeysChangeTheLine) {
-  Type(U"a\x85");
+  Type(
+      U"\x7f"
+      U"a\u00e9\U0001F600\x01\x08\x1b\x85\x7f\x7f");
   Settle();
   const std::string before = Output();
   const int runs = Runs();
@@ -266,7 +267,7 @@ TEST_F(Editor, OnlyEditingKeysChangeTheLine) {
   Settle();
   EXPECT_EQ(Output(), before + "\a");
   EXPECT_EQ(Runs(), runs);
-  EXPECT_EQ(Line(), U"a");
+  EXPECT_EQ(Line(), U"a");  // two Backspaces took two characters, not two bytes
 }
 
 TEST_F(Editor, RefreshRightAfterAKeyDrawsNothingNew) {
@@ -281,9 +282,10 @@ TEST_F(Editor, RefreshRightAfterAKeyDrawsNothingNew) {
   EXPECT_EQ(Runs(), runs + 2);  // nothing drew since the bell: this one does
 }
 
-// Both ends of the history ring. Up on an empty history, recall and blanking a longer
-// line: tests/e2e.
+// Both ends of the history ring, an empty history included.
 TEST_F(Editor, HistoryWalksBothWaysAndRingsAtEitherEnd) {
+  Send(Request_Kind::History_Back);
+  EXPECT_EQ(Bells(), 1);
   for (const char32_t* line : {U"e1", U"e2"}) {
     thread_->State().History.Append(line);
   }
@@ -291,12 +293,12 @@ TEST_F(Editor, HistoryWalksBothWaysAndRingsAtEitherEnd) {
     Send(Request_Kind::History_Back);
     EXPECT_EQ(Line(), expected);
   }
-  EXPECT_EQ(Bells(), 1);
+  EXPECT_EQ(Bells(), 2);
   for (const char32_t* expected : {U"e2", U"", U""}) {
     Send(Request_Kind::History_Forward);
     EXPECT_EQ(Line(), expected);
   }
-  EXPECT_EQ(Bells(), 2);
+  EXPECT_EQ(Bells(), 3);
 }
 
 TEST_F(Editor, CompletionErrorIsReportedAndTheShellGoesOn) {

@@ -73,6 +73,7 @@ TEST(ConfigurationParse, FirstCharacterSelectsTheRestIsTheValue) {
       // clang-format off
       {"", ""}, {"Nxterm", "N=[xterm]"}, {"N xterm\n", "N=[ xterm]"}, {"Nxterm \n", "N=[xterm ]"},
       {"a1\na2\n", "a=[2]"}, {"hello\nvery\ntotal", "h v t"}, {"i12.5\r\n", "i=[12.5\r]"},
+      {"# note\n xterm\nx=1\n", ""},  // any other first character: a comment
       {"Ncaf\xc3\xa9\n", "N=[caf\xc3\xa9]"},
       {"\xe2\x82\xac\n", ""},  // a first character above U+00FF selects nothing
       {"t\n\n", "t"},          // the empty last line only ends the file
