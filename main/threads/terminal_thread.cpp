@@ -86,6 +86,9 @@ void Terminal_Thread::Run(std::latch& started) {
     if (redraw && !typed_ahead_) {
       screen_->Refresh();
       fresh_ = true;
+      owed_ = false;
+    } else if (redraw) {
+      owed_ = true;
     }
   }
   cpu_->Join();
@@ -183,6 +186,11 @@ void Terminal_Thread::Complete() {
 void Terminal_Thread::Enter() {
   if (state_->Line.empty()) {
     return;
+  }
+  // A line typed ahead was never drawn: show it before its output, or the screen would
+  // keep the output of a command nobody sees.
+  if (std::exchange(owed_, false)) {
+    screen_->Refresh();
   }
   // Pause before Line_Lock: deamon may be inside a redraw that waits for the lock.
   deamon_->Pause();

@@ -81,6 +81,7 @@ class Terminal_Thread {
   bool fresh_ = false;
   bool key_loop_started_ = false;  // the periodic redraw waits for the first request
   bool typed_ahead_ = false;       // the request being served leaves its redraw
+  bool owed_ = false;              // a redraw was left: the screen shows an older line
 };
 
 }  // namespace nk::main

@@ -72,6 +72,7 @@ TEST(InteractiveScreen, APasteWaitingBehindACommandIsDrawnOnce) {
   }
   // Two prompts a frame; the last frame's second prompt precedes the line itself.
   EXPECT_LE((prompts + 1) / 2, 2U) << *before;
+  EXPECT_NE(before->find("$ sleep 0.2\r\n"), std::string::npos) << "the line that ran is shown";
   EXPECT_EQ(session.Run_Line(""), line.substr(5) + "\r\n");
 }
 
