@@ -12,16 +12,6 @@ std::string_view Trim_Blanks(std::string_view text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-std::string_view First_Word(std::string_view text) {
-  return text.substr(0, text.find(' '));
-}
-
-std::string To_Upper(std::string_view text) {
-  std::string result(text);
-  std::ranges::transform(result, result.begin(), [](char c) { return To_Upper(c); });
-  return result;
-}
-
 bool Equal_Ignoring_Case(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, [](char x, char y) { return To_Upper(x) == To_Upper(y); });
 }

@@ -92,13 +92,10 @@ bool Is_Latin1(std::u32string_view text);
 
 // Blank means the space character only: a tab is an ordinary character.
 std::string_view Trim_Blanks(std::string_view text);
-// The text before the first blank (all of it when there is none).
-std::string_view First_Word(std::string_view text);
 
 constexpr char To_Upper(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
-std::string To_Upper(std::string_view text);
 // Equal once ASCII letters are folded; other bytes must match exactly.
 bool Equal_Ignoring_Case(std::string_view a, std::string_view b);
 

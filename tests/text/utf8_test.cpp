@@ -65,7 +65,6 @@ TEST(Utf8, EncodesEveryLengthAndReplacesWhatHasNoForm) {
 
 TEST(Text, BlanksAndLetterCase) {
   EXPECT_EQ(Trim_Blanks("  a b \t "), "a b \t");
-  EXPECT_EQ(First_Word("set x=1"), "set");
   EXPECT_FALSE(Equal_Ignoring_Case("\xc3\xa9", "\xc3\x89"));  // ASCII letters only
   EXPECT_EQ(Narrow(U"a\u00e9\u20ac"), "a\xe9 ");
   EXPECT_EQ(Widen("a\xe9"), U"a\u00e9");
