@@ -40,7 +40,7 @@ TEST(RowFrame, PromptAndLineFitTheWidthOrShowTheirTail) {
       {40, U"a\xDCFF\x1b", P + "a\ufffd\ufffd", 33},
       // Not even the prompt fits: its tail.
       {10, U"ls -l", "<: 0.00$ ", 9},
-      {31, U"l", "<" + P.substr(1), 30},
+      {31, U"l", std::string("<") + P.substr(1), 30},
       {32, U"ls", P + "<", 31},
       // clang-format on
   };
