@@ -5,16 +5,9 @@
 # NK_BENCH_STRACE=1 also traces 5 idle seconds with strace for the futex column.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
-build="$top/build/bench-interactive"
+build=$("$top/bench/build-nelk.sh")
 rounds=${1:-200}
 
-log="$build.log"
-mkdir -p "$top/build"
-if ! { cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DNK_TESTS=OFF &&
-       cmake --build "$build" -j2 --target nelk; } >"$log" 2>&1; then
-  cat "$log" >&2
-  exit 1
-fi
 g++ -std=c++20 -O2 -Wall -Wextra -o "$build/interactive-driver" "$top/bench/interactive/driver.cpp" -lutil
 
 echo "| shell | echo median ms | echo p90 ms | keys | paste ms | paste frames | Tab ms | idle CPU % of one core | wake-ups/s | switches per redraw | futex calls per redraw (wasted) | peak RSS KiB | sampler round ms | nelk's sampler round ms |"

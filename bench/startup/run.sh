@@ -4,15 +4,8 @@
 #   bench/startup/run.sh [RUNS]     # default 1000 runs of each
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
-build="$top/build/bench-interactive"
+build=$("$top/bench/build-nelk.sh")
 runs=${1:-1000}
-log="$build.log"
-mkdir -p "$top/build"
-if ! { cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DNK_TESTS=OFF &&
-       cmake --build "$build" -j2 --target nelk; } >"$log" 2>&1; then
-  cat "$log" >&2
-  exit 1
-fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"  # -t reads the total here: no file, prints 0.00

@@ -41,7 +41,6 @@ std::string Screen::Total_Image() {
 
 void Screen::Draw() {
   Semaphore_Guard hold(state_.Line_Lock);
-  prompt_.clear();
   if (auto usage = cpu_.Sample()) {
     usage_ = std::move(*usage);
   }

@@ -197,12 +197,7 @@ void Terminal_Thread::Enter() {
   {
     Semaphore_Guard hold(state_->Line_Lock);
     Write_Whole(settings_.Output_Fd, "\n");
-    try {
-      Execute_Line(*state_);
-    } catch (const std::exception& error) {
-      std::cout << "Internal error: " << error.what() << '\n';
-    }
-    std::cout.flush();
+    Execute_Line(*state_);  // reports its own failures and flushes
     deamon_->Resume();
   }
 }

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the Release nelk that the benchmarks measure, quietly (the log is shown on
+# failure), and prints the build folder.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build="$top/build/bench-interactive"
+log="$build.log"
+mkdir -p "$top/build"
+if ! { cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DNK_TESTS=OFF &&
+       cmake --build "$build" -j2 --target nelk; } >"$log" 2>&1; then
+  cat "$log" >&2
+  exit 1
+fi
+echo "$build"
