@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "bench/stamps.hpp"
 #include "nelk.hpp"
 #include "nk-shared.hpp"
 #include "nk-text.hpp"
@@ -72,7 +73,9 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
     if (redraw_owed && !Input_Waiting()) {
       send({Request_Kind::Refresh});
     }
-    return tty::Read_Byte();
+    const auto byte = tty::Read_Byte();
+    stamps::Stamp(stamps::Point::KEY);
+    return byte;
   });
   // Bytes that are not UTF-8 are no key: skipped, as if never typed.
   auto next = [&reader] {
@@ -111,6 +114,7 @@ int main(int argc, char** argv) {
     thread->Send({Request_Kind::Quit});  // refused harmlessly when the key loop sent it
     thread->Join();
   }
+  stamps::Write_Out();
   if (const int signal = tty::Termination_Signal(); signal != 0) {
     return 128 + signal;
   }

@@ -2,7 +2,8 @@
 # Interactive benchmark: nelk next to bash and dash, in the same run. Builds a Release
 # nelk and the driver, then prints a Markdown table (see README.md for the columns).
 #   bench/interactive/run.sh [SAMPLE_ROUNDS]
-# NK_BENCH_STRACE=1 also traces 5 idle seconds with strace for the futex column.
+# NK_BENCH_STRACE=1 also traces 5 idle seconds with strace for the futex column. A second
+# table splits nelk's echo by time stamps from a build that records them.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=$("$top/bench/build-nelk.sh")
@@ -19,3 +20,6 @@ fi
 if command -v dash >/dev/null; then
   "$build/interactive-driver" "dash -i" "$rounds" -- dash -i
 fi
+
+echo
+"$top/bench/interactive/echo_stamps.py" "$("$top/bench/build-nelk.sh" stamps)/main/nelk" 300

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "bench/stamps.hpp"
 #include "run/spawn.hpp"
 #include "terminal/tty.hpp"
 #include "threads/semaphore_guard.hpp"
@@ -45,14 +46,14 @@ void Cpu_Process::Serve(std::latch& started) {
     Cpu_Request& request = accepted->Get();
     switch (request.Kind) {
       case Cpu_Op::SAMPLE:
-        if (!std::exchange(prepared_, false)) {
-          Take_Sample();
-        }
         // The reply carries the usage: a second round trip for it cost every redraw.
         request.Usage = usage_;
+        if (!std::exchange(prepared_, false)) {
+          Take_Sample(*accepted);
+        }
         break;
       case Cpu_Op::PREPARE:
-        Take_Sample();
+        Take_Sample(*accepted);
         prepared_ = true;
         break;
       case Cpu_Op::GET_USAGE:
@@ -103,7 +104,7 @@ std::optional<std::string> First_Line(const std::string& path) {
 
 }  // namespace
 
-void Cpu_Process::Take_Sample() {
+void Cpu_Process::Take_Sample(Rendezvous<Cpu_Request>::Accepted& accepted) {
   Semaphore_Guard hold(directory_lock_);
   const std::string file = Sample_File(home_);
   if (!Missing_Or_Regular(file)) {
@@ -112,10 +113,16 @@ void Cpu_Process::Take_Sample() {
   // The status is of no use: a sampler that failed leaves no line, and no line keeps the
   // last figure. Not system(): it ignores SIGINT in the whole process while it waits, and
   // under NONE a Control-C typed meanwhile would be lost.
+  stamps::Stamp(stamps::Point::SAMPLER_START);
   (void)Run_Program("/bin/sh", {"-c", command_});
+  stamps::Stamp(stamps::Point::SAMPLER_END);
   if (const auto line = First_Line(file)) {
     usage_ = Usage_Field(*line);
   }
+  stamps::Stamp(stamps::Point::USAGE);
+  // Only the next run needs the file gone, not the frame waiting for this figure.
+  accepted.Get().Usage = usage_;
+  accepted.Done();
   ::unlink(file.c_str());
 }
 

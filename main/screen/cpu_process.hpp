@@ -40,7 +40,8 @@ class Cpu_Process : public Request_Server<Cpu_Request> {
 
  private:
   void Serve(std::latch& started);
-  void Take_Sample();
+  // Runs the sampler and answers `accepted` with the usage before removing the file.
+  void Take_Sample(Rendezvous<Cpu_Request>::Accepted& accepted);
 
   futex::Lean_Lock& directory_lock_;
   // The thread's own.

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <exception>
 
+#include "bench/stamps.hpp"
 #include "nk-shared.hpp"
 #include "terminal/output.hpp"
 #include "terminal/tty.hpp"
@@ -41,6 +42,7 @@ std::string Screen::Total_Image() {
 
 void Screen::Draw() {
   Semaphore_Guard hold(state_.Line_Lock);
+  stamps::Stamp(stamps::Point::DRAW);
   if (auto usage = cpu_.Sample()) {
     usage_ = std::move(*usage);
   }
@@ -58,6 +60,7 @@ void Screen::Draw() {
     const std::size_t blanks = state_.Previous_Length + state_.Total_Width + 6;
     Write_Whole(output_fd_, Build_Frame(prompt_, blanks, state_.Line));
   }
+  stamps::Stamp(stamps::Point::FRAME);
   // The width of what was drawn, not of a second read: the next frame must blank exactly
   // this image, even when another process changed the total meanwhile.
   state_.Total_Width = total.size();

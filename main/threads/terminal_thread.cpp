@@ -6,6 +6,7 @@
 #include <iostream>
 #include <utility>
 
+#include "bench/stamps.hpp"
 #include "nk-text.hpp"
 #include "run/execute.hpp"
 #include "terminal/output.hpp"
@@ -64,6 +65,7 @@ void Terminal_Thread::Run(std::latch& started) {
   // one-shot run (-t, -a ...) must not spawn the sampler at all.
   while (auto accepted = inbox_.Accept()) {
     const Terminal_Request request = accepted->Get();
+    stamps::Stamp(stamps::Point::TAKEN);
     if (request.Kind == Request_Kind::Quit) {
       Stop_Workers();
       inbox_.Close();
