@@ -34,7 +34,10 @@ TEST(InteractiveScreen, GreetingThenStatusLine) {
     EXPECT_EQ(first->Kind, c.Kind);
     EXPECT_EQ(first->Usage, c.Usage);
     EXPECT_EQ(first->Total, " 0.00");
-    EXPECT_FALSE(session.Tree().Read_File("../home/.cpu_usage.txt")) << "the sample is removed";
+    // Removed once the frame has its figure, so shortly after it shows.
+    EXPECT_TRUE(session.Wait_Until([&] {
+      return !session.Tree().Read_File("../home/.cpu_usage.txt");
+    })) << "the sample is removed";
     // The clock is UTC: within half a minute of the test's own UTC time of day.
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
