@@ -77,8 +77,8 @@ TEST(Builtins, FullTableDropsTheNewEntryAndUnsetRemovesTheFirstExactMatch) {
   Attribut_Table table = Run_Steps(steps, 5);
   EXPECT_FALSE(table.Add(Create("extra", "1")));
   EXPECT_FALSE(table.Remove_First("x "));
-  EXPECT_TRUE(table.Remove_First("x"));
-  EXPECT_TRUE(Attribut_Table(1).Add(Create("a", "1")));
+  for (const char* n : {"a", "b", "x", "X", "w"}) EXPECT_TRUE(table.Remove_First(n)) << n;
+  for (const char* n : {"a", "b", "c", "d", "e"}) EXPECT_TRUE(table.Add(Create(n, ""))) << n;
   EXPECT_FALSE(Attribut_Table(0).Add(Create("a", "1")));
 }
 
