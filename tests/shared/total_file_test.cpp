@@ -114,7 +114,6 @@ TEST_F(TotalFile, PinnedDirectoryStaysAfterAChangeOfDirectory) {
   EXPECT_EQ(Content(File(first_)), Bytes_Of(101));
 }
 
-// Every change shows at the next read, whoever made it.
 TEST_F(TotalFile, CacheShowsEveryChangeAtTheNextRead) {
   ASSERT_TRUE(Pin_Total_Directory());
   Total_Cache cache;
