@@ -13,17 +13,16 @@ namespace nk::pty_test {
 namespace {
 
 TEST(InteractiveScreen, GreetingThenStatusLine) {
-  struct Case {
+  const struct {
     std::optional<std::string> User, Term;
     std::string Cpu_Output, Greeting, Kind, Usage;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"tester", "xterm", "1.0", "Greetings tester!\r\n", "XTERM", "  1.0%"},
       {std::nullopt, "LINUX", "7", "Greetings !\r\n", "LINUX", "    7%"},
       {"", " Xterm ", "100.0", "Greetings !\r\n", "XTERM", "100.0%"},
       {"u", "xterm-256color", "", "Greetings u!\r\n", "NONE", "     %"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     Pty_Session session({.Term = c.Term,
                          .User = c.User,
                          .Cpu_Script = "#!/bin/sh\necho '" + c.Cpu_Output + "'\n",

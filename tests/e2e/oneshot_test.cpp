@@ -78,7 +78,7 @@ class OneShot : public ::testing::Test {
   Temp_Tree tree_;
 };
 
-TEST_F(OneShot, HelpAndVersionComeFirstAndTouchNothing) {
+TEST_F(OneShot, HelpAndVersionComeFirstAndTouchNothingElseTheTotalIsPrintedOrChanged) {
   const auto twelve = Bytes_Of(1234);
   Check({
       {{"-h", "-t"}, twelve, Help_Text, 0, twelve},
@@ -86,11 +86,6 @@ TEST_F(OneShot, HelpAndVersionComeFirstAndTouchNothing) {
       {{"-i", "5", "-h"}, twelve, Help_Text, 0, twelve},
       {{"-v"}, none, "2.2.0r\n", 0, none},
       {{"-a", "1", "-v"}, twelve, "2.2.0r\n", 0, twelve},
-  });
-}
-
-TEST_F(OneShot, PrintsAndChangesTheStoredTotal) {
-  Check({
       {{"-t"}, none, " 0.00\n", 0, none},
       {{"-t"}, Bytes_Of(-5), "-0.05\n", 0, Bytes_Of(-5)},
       {{"-t"}, Bytes_Of(-99999999), "-999999.99\n", 0, Bytes_Of(-99999999)},
