@@ -11,15 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace nk::shell;
   const auto entry = Create("name", std::string_view(reinterpret_cast<const char*>(data), size));
   const auto image = Image(entry);
-  if (Entry_Name(entry) != "name") {
-    std::abort();
-  }
+  if (Entry_Name(entry) != "name") std::abort();
   if (entry.Value_Kind == Value_Type::INT ||
       (entry.Value_Kind == Value_Type::FLT && image.find("Inf") == std::string::npos)) {
     const auto again = Create("name", nk::text::Trim_Blanks(image));
-    if (again.Value_Kind != entry.Value_Kind || Image(again) != image) {
-      std::abort();
-    }
+    if (again.Value_Kind != entry.Value_Kind || Image(again) != image) std::abort();
   }
   return 0;
 }

@@ -14,8 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const Conversion_Error&) {
     return 0;
   }
-  if (To_Hundredths(Image(value)) != value) {
-    std::abort();
-  }
+  if (To_Hundredths(Image(value)) != value) std::abort();
   return 0;
 }

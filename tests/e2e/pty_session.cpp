@@ -1,14 +1,15 @@
 #include "e2e/pty_session.hpp"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <utmp.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -21,51 +22,19 @@ namespace nk::pty_test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr std::chrono::seconds Longest_Wait{20};
 
 // The back-reference keeps a frame from being matched across two different drawings.
 const std::regex Frame_Pattern(
     "\r(((?:NONE|LINUX|XTERM)):([^\r\n]{6}): ([0-9]{2}:[0-9]{2}:[0-9]{2}):([ -][0-9]+\\.[0-9]{2})"
     "\\$ )( *)\r\\1");
 
-// Built before fork: the child may only call async-signal-safe functions.
-struct Exec_Plan {
-  std::vector<std::string> Texts;  // arguments, then the environment
-  std::vector<char*> Argv, Envp;
-  std::string Work;
-  std::optional<long> File_Size_Limit;
-
-  Exec_Plan(const Session_Options& options, const Temp_Tree& tree)
-      : Work(tree.Work()), File_Size_Limit(options.File_Size_Limit) {
-    Texts.push_back(options.Program);
-    Texts.insert(Texts.end(), options.Arguments.begin(), options.Arguments.end());
-    const std::size_t arguments = Texts.size();
-    Texts.push_back("HOME=" + tree.Home());
-    Texts.push_back("PATH=/usr/bin:/bin");
-    if (options.Term) Texts.push_back("TERM=" + *options.Term);
-    if (options.User) Texts.push_back("USER=" + *options.User);
-    Texts.insert(Texts.end(), options.Environment.begin(), options.Environment.end());
-    // Sanitizer options of the test run also apply to the program under test.
-    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS", "LSAN_OPTIONS"}) {
-      if (const char* value = std::getenv(name)) Texts.push_back(std::string(name) + "=" + value);
-    }
-    for (std::size_t k = 0; k < Texts.size(); ++k) {
-      (k < arguments ? Argv : Envp).push_back(Texts[k].data());
-    }
-    Argv.push_back(nullptr);
-    Envp.push_back(nullptr);
-  }
-
-  [[noreturn]] void Exec() const {
-    if (File_Size_Limit) {
-      const rlimit limit{static_cast<rlim_t>(*File_Size_Limit),
-                         static_cast<rlim_t>(*File_Size_Limit)};
-      ::signal(SIGXFSZ, SIG_IGN);
-      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
-    }
-    if (::chdir(Work.c_str()) == 0) ::execve(Argv[0], Argv.data(), Envp.data());
-    ::_exit(127);
-  }
-};
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (auto& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
 
 }  // namespace
 
@@ -96,6 +65,42 @@ std::optional<std::string> Temp_Tree::Read_File(std::string_view relative) const
   return std::string((std::istreambuf_iterator<char>(file)), {});
 }
 
+void Child::Start(const Session_Options& options, const Temp_Tree& tree, int in, int out) {
+  // Built before fork: the child may only call async-signal-safe functions.
+  std::vector<std::string> arguments{options.Program}, environment = options.Environment;
+  arguments.insert(arguments.end(), options.Arguments.begin(), options.Arguments.end());
+  environment.push_back("HOME=" + tree.Home());
+  environment.push_back("PATH=/usr/bin:/bin");
+  if (options.Term) environment.push_back("TERM=" + *options.Term);
+  if (options.User) environment.push_back("USER=" + *options.User);
+  // Sanitizer options of the test run also apply to the program under test.
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS", "LSAN_OPTIONS"}) {
+    if (const char* value = std::getenv(name))
+      environment.push_back(std::string(name) + "=" + value);
+  }
+  const auto argv = Pointers(arguments), envp = Pointers(environment);
+  const std::string work = tree.Work();
+  const auto limit = static_cast<rlim_t>(options.File_Size_Limit.value_or(0));
+  Pid = ::fork();
+  if (Pid < 0) throw std::runtime_error("fork failed");
+  if (Pid > 0) return;
+  // Above 2 first: an end that is already 0, 1 or 2 would keep its close-on-exec. A new
+  // session: no signal of the program's reaches the test's own terminal.
+  in = ::fcntl(in, F_DUPFD_CLOEXEC, 3);
+  out = ::fcntl(out, F_DUPFD_CLOEXEC, 3);
+  if (::setsid() < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0 ||
+      (::isatty(0) && ::ioctl(0, TIOCSCTTY, 0) != 0)) {
+    ::_exit(125);
+  }
+  if (options.File_Size_Limit) {
+    const rlimit file_size{limit, limit};
+    ::signal(SIGXFSZ, SIG_IGN);
+    if (::setrlimit(RLIMIT_FSIZE, &file_size) != 0) ::_exit(126);
+  }
+  if (::chdir(work.c_str()) == 0) ::execve(argv[0], argv.data(), envp.data());
+  ::_exit(127);
+}
+
 void Child::Stop() {
   if (Pid > 0 && Running()) {
     ::kill(Pid, SIGKILL);
@@ -121,38 +126,33 @@ bool Child::Pump(Clock::time_point deadline) {
   // The end of the program raises no event here: look again every few milliseconds.
   if (running && ::poll(&fd, 1, 20) < 0 && errno != EINTR) return false;
   char buffer[4096];
-  for (ssize_t count = 1; Fd >= 0 && (count > 0 || (count < 0 && errno == EINTR));) {
+  for (ssize_t count = 1; count > 0 || (count < 0 && errno == EINTR);) {
     count = ::read(Fd, buffer, sizeof buffer);  // non-blocking
     if (count > 0) Screen.append(buffer, static_cast<std::size_t>(count));
   }
   return running && Clock::now() < deadline;
 }
 
-std::optional<int> Child::Wait_Exit() {
-  const auto deadline = Clock::now() + Default_Wait;
-  while (Pump(deadline)) {
+int Child::Wait_Exit() {
+  const auto deadline = Clock::now() + Longest_Wait;
+  while (!Timed_Out && Pump(deadline)) {
   }
-  return Status;
+  if (!Status && !Timed_Out) ADD_FAILURE() << "the program did not end; it wrote " << Screen;
+  Timed_Out = Timed_Out || !Status;
+  return Status.value_or(-1);
 }
 
-Pty_Session::Pty_Session(const Session_Options& options) : tree_(options.Cpu_Script) {
+Pty_Session::Pty_Session(const Session_Options& options) : Tree(options.Cpu_Script) {
   winsize size{.ws_row = 24, .ws_col = options.Columns, .ws_xpixel = 0, .ws_ypixel = 0};
   if (::openpty(&Fd, &slave_, nullptr, nullptr, &size) != 0) {
     throw std::runtime_error("openpty failed");
   }
   ::fcntl(Fd, F_SETFD, FD_CLOEXEC);
   ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
-  ::tcgetattr(slave_, &initial_modes_);
-  const Exec_Plan plan(options, tree_);
-  Pid = ::fork();
-  if (Pid < 0) throw std::runtime_error("fork failed");
-  if (Pid == 0) {
-    // login_tty: new session, the slave as controlling terminal and as fds 0, 1, 2.
-    const int slave = ::dup(slave_);
-    if (slave < 0 || ::login_tty(slave) != 0) ::_exit(125);
-    plan.Exec();
-  }
-  ::fcntl(Fd, F_SETFL, ::fcntl(Fd, F_GETFL) | O_NONBLOCK);
+  ::tcgetattr(slave_, &Initial_Modes);
+  Start(options, Tree, slave_, slave_);
+  ::fcntl(Fd, F_SETFL, O_NONBLOCK);
+  if (options.Wait_For_Start) Wait_For_Frame();
 }
 
 Pty_Session::~Pty_Session() {
@@ -161,7 +161,7 @@ Pty_Session::~Pty_Session() {
 }
 
 void Pty_Session::Write(std::string_view keys) {
-  while (!keys.empty() && Fd >= 0) {
+  while (!keys.empty()) {
     const ssize_t count = ::write(Fd, keys.data(), keys.size());
     if (count > 0) {
       keys.remove_prefix(static_cast<std::size_t>(count));
@@ -174,41 +174,45 @@ void Pty_Session::Write(std::string_view keys) {
   }
 }
 
-bool Pty_Session::Wait_Until(const std::function<bool()>& found) {
-  const auto deadline = Clock::now() + Default_Wait;
-  for (bool more = true;; more = Pump(deadline)) {
+bool Pty_Session::Wait_Until(const std::function<bool()>& found, std::string_view what) {
+  const auto deadline = Clock::now() + Longest_Wait;
+  for (bool more = !Timed_Out;; more = Pump(deadline)) {
     if (found()) return true;
-    if (!more) return false;
+    if (more) continue;
+    if (!Timed_Out) ADD_FAILURE() << "waited in vain for " << what << "; unread: " << Unread();
+    Timed_Out = true;
+    return false;
   }
 }
 
-std::optional<std::string> Pty_Session::Wait_For(std::string_view needle) {
+std::string Pty_Session::Wait_For(std::string_view needle) {
   std::size_t at = 0;
-  if (!Wait_Until([&] { return (at = Screen.find(needle, consumed_)) != std::string::npos; })) {
-    return std::nullopt;
+  if (!Wait_Until([&] { return (at = Screen.find(needle, consumed_)) != std::string::npos; },
+                  testing::PrintToString(std::string(needle)))) {
+    return "";
   }
   std::string before = Screen.substr(consumed_, at - consumed_);
   consumed_ = at + needle.size();
   return before;
 }
 
-std::optional<Frame> Pty_Session::Wait_For_Frame() {
+Frame Pty_Session::Wait_For_Frame() {
   std::string unread;
   std::smatch m;
-  if (!Wait_Until([&] { return std::regex_search(unread = Unread(), m, Frame_Pattern); })) {
-    return std::nullopt;
+  if (!Wait_Until([&] { return std::regex_search(unread = Unread(), m, Frame_Pattern); },
+                  "a frame")) {
+    return {};
   }
   consumed_ += static_cast<std::size_t>(m.position(0) + m.length(0));
   const std::string before = std::regex_replace(m.prefix().str(), std::regex("\x1b\\[\\?1l"), "");
   return Frame{before, m[2], m[3], m[4], m[5], static_cast<std::size_t>(m.length(6))};
 }
 
-std::optional<std::string> Pty_Session::Run_Line(std::string_view line) {
+std::string Pty_Session::Run_Line(std::string_view line) {
   Write(std::string(line) + "\r");
   // Frames never hold a line feed: the first one after typing is the Enter's.
-  if (!Wait_For("\r\n")) return std::nullopt;
-  auto frame = Wait_For_Frame();
-  return frame ? std::optional(frame->Before) : std::nullopt;
+  Wait_For("\r\n");
+  return Wait_For_Frame().Before;
 }
 
 termios Pty_Session::Modes() const {
@@ -217,30 +221,25 @@ termios Pty_Session::Modes() const {
   return modes;
 }
 
+bool Pty_Session::Modes_Restored() const {
+  const termios now = Modes();
+  const termios& was = Initial_Modes;
+  return now.c_iflag == was.c_iflag && now.c_oflag == was.c_oflag && now.c_lflag == was.c_lflag &&
+         now.c_cc[VMIN] == was.c_cc[VMIN] && now.c_cc[VTIME] == was.c_cc[VTIME];
+}
+
 int Piped_Run::Exit() const {
   return Status && WIFEXITED(*Status) ? WEXITSTATUS(*Status) : -1;
 }
 
 Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options, std::string_view input) {
-  const Exec_Plan plan(options, tree);
   int in[2];
   int out[2];
   if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
   Child child;
-  child.Pid = ::fork();
-  if (child.Pid < 0) throw std::runtime_error("fork failed");
-  if (child.Pid == 0) {
-    // Above 2 first: with the test's own standard input closed a pipe end can be 0.
-    const int child_in = ::fcntl(in[0], F_DUPFD_CLOEXEC, 3);
-    const int child_out = ::fcntl(out[1], F_DUPFD_CLOEXEC, 3);
-    if (::dup2(child_in, 0) < 0 || ::dup2(child_out, 1) < 0 || ::dup2(child_out, 2) < 0) {
-      ::_exit(126);
-    }
-    ::setsid();  // no controlling terminal: nothing can reach the test's own
-    plan.Exec();
-  }
+  child.Start(options, tree, in[0], out[1]);
   ::close(in[0]);
   ::close(out[1]);
   child.Fd = out[0];
@@ -252,13 +251,6 @@ Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options, std::
   ::close(in[1]);
   child.Wait_Exit();
   return {child.Status, child.Screen};
-}
-
-bool Pty_Session::Modes_Restored() const {
-  const termios now = Modes();
-  const termios& was = initial_modes_;
-  return now.c_iflag == was.c_iflag && now.c_oflag == was.c_oflag && now.c_lflag == was.c_lflag &&
-         now.c_cc[VMIN] == was.c_cc[VMIN] && now.c_cc[VTIME] == was.c_cc[VTIME];
 }
 
 }  // namespace nk::pty_test

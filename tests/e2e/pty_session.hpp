@@ -1,6 +1,7 @@
 // Running the real program for end-to-end tests, behind a pseudo-terminal or on pipes, in
 // a fresh home and working directory with a controlled environment. Every wait is
-// bounded: a wait that runs out fails the test instead of hanging it.
+// bounded: one that runs out is a test failure, named with the bytes still unread, and
+// gives an empty result; after it, later waits give up at once.
 #pragma once
 
 #include <sys/types.h>
@@ -15,7 +16,6 @@
 
 namespace nk::pty_test {
 
-inline constexpr std::chrono::milliseconds Default_Wait{20'000};
 inline constexpr std::string_view Cursor_Key_Reset = "\x1b[?1l";
 
 // Root/home (HOME, with an executable bin/cpu) and Root/work (the working directory);
@@ -48,6 +48,7 @@ struct Session_Options {
   // EFBIG, a real write failure that even root meets.
   std::optional<long> File_Size_Limit{};
   unsigned short Columns = 80;  // of the pseudo-terminal
+  bool Wait_For_Start = true;   // the session's constructor waits for the first frame
 };
 
 // One drawing of the status line, "\r" prompt blanks "\r" prompt, with the prompt's
@@ -67,44 +68,46 @@ struct Child {
   ~Child();
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
+  // Forks and runs the program with `in` as standard input and `out` as output and error.
+  void Start(const Session_Options& options, const Temp_Tree& tree, int in, int out);
   bool Running();
   // Reads what is available, waiting a little; false once nothing more can come (the
   // program ended and everything was read) or `deadline` has passed.
   bool Pump(std::chrono::steady_clock::time_point deadline);
-  std::optional<int> Wait_Exit();  // the wait status; nullopt when it did not end in time
-  void Stop();                     // kills it if still running
+  int Wait_Exit();  // the wait status
+  void Stop();      // kills it if still running
 
   pid_t Pid = -1;
   int Fd = -1;                // our end: its output, and its input on a terminal
   std::optional<int> Status;  // the wait status once it ended
   std::string Screen;         // every byte read so far
+  bool Timed_Out = false;
 };
 
-// The program on a pseudo-terminal of 80x24.
+// The program on a pseudo-terminal of 24 rows.
 class Pty_Session : public Child {
  public:
   explicit Pty_Session(const Session_Options& options = {});
   ~Pty_Session();
-  const Temp_Tree& Tree() const { return tree_; }
   void Write(std::string_view keys);  // as if typed
   // Waits for `needle` in the unread bytes; what came before it. Consumes through it.
-  std::optional<std::string> Wait_For(std::string_view needle);
-  std::optional<Frame> Wait_For_Frame();  // the next whole frame; consumes through it
+  std::string Wait_For(std::string_view needle);
+  Frame Wait_For_Frame();  // the next whole frame; consumes through it
   // Types `line` and Enter; what was written between the Enter's line end and the next
   // frame (the command's output and messages).
-  std::optional<std::string> Run_Line(std::string_view line);
+  std::string Run_Line(std::string_view line);
   termios Modes() const;  // as the program's standard input sees them
-  const termios& Initial_Modes() const { return initial_modes_; }
   // The modes are back as they were before the program started.
   bool Modes_Restored() const;
   std::string Unread() const { return Screen.substr(consumed_); }
   // Reads until `found` holds (looked at after every read, and at least every 20 ms).
-  bool Wait_Until(const std::function<bool()>& found);
+  bool Wait_Until(const std::function<bool()>& found, std::string_view what = "a condition");
+
+  const Temp_Tree Tree;
+  termios Initial_Modes{};
 
  private:
-  Temp_Tree tree_;
   int slave_ = -1;  // held open so the modes outlive the program
-  termios initial_modes_{};
   std::size_t consumed_ = 0;
 };
 

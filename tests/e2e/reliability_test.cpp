@@ -15,88 +15,65 @@ namespace {
 
 const std::string Total_File = "nk.shared.total_sum";
 
-// The status as a shell reports it: the exit code, or 128+N after signal N.
-int Shell_Status(int wait_status) {
-  return WIFSIGNALED(wait_status) ? 128 + WTERMSIG(wait_status) : WEXITSTATUS(wait_status);
-}
-
-std::string Read_Proc(pid_t pid, const char* what) {
-  std::ifstream file("/proc/" + std::to_string(pid) + "/" + what);
+// The kernel's name for what the process waits in: an open of a pipe waiting for its other
+// end is "wait_for_partner".
+std::string Waiting_In(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/wchan");
   return std::string((std::istreambuf_iterator<char>(file)), {});
 }
 
-enum class State { STARTUP_BLOCKED_ON_PIPE, KEY_LOOP, COMMAND_RUNNING };
-
-// Brings a session into `state`; false when it never got there.
-bool Enter_State(Pty_Session& session, State state) {
-  switch (state) {
-    case State::STARTUP_BLOCKED_ON_PIPE:
-      // The kernel's name for an open of a pipe waiting for its other end.
-      return session.Wait_Until(
-          [&] { return Read_Proc(session.Pid, "wchan") == "wait_for_partner"; });
-    case State::KEY_LOOP:
-      return session.Wait_For_Frame().has_value();
-    case State::COMMAND_RUNNING:
-      if (!session.Wait_For_Frame()) return false;
-      session.Write("sleep 2; echo finished\r");
-      // Cooked modes: the command has started.
-      return session.Wait_Until([&] { return (session.Modes().c_lflag & ICANON) != 0; });
-  }
-  return false;
-}
-
 TEST(Reliability, TerminationSignalsEndEveryStateWithModesRestored) {
-  for (const auto state :
-       {State::STARTUP_BLOCKED_ON_PIPE, State::KEY_LOOP, State::COMMAND_RUNNING}) {
+  enum State { STARTUP_BLOCKED_ON_PIPE, KEY_LOOP, COMMAND_RUNNING };
+  for (const State state : {STARTUP_BLOCKED_ON_PIPE, KEY_LOOP, COMMAND_RUNNING}) {
     for (const int signal_number : {SIGTERM, SIGHUP}) {
-      SCOPED_TRACE(testing::Message()
-                   << "state " << static_cast<int>(state) << ", signal " << signal_number);
+      SCOPED_TRACE(testing::Message() << "state " << state << ", signal " << signal_number);
       const Temp_Tree elsewhere;  // the pipe must exist before the program starts
       const std::string pipe = elsewhere.Work() + "/pipe";
       ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-      Session_Options options;
-      if (state == State::STARTUP_BLOCKED_ON_PIPE) options.Arguments = {"-F", pipe};
 #ifdef __SANITIZE_THREAD__
       // ThreadSanitizer holds back a signal caught inside a system call it does not know
       // to block, as this open is, until the call returns: which it never does here.
-      if (state == State::STARTUP_BLOCKED_ON_PIPE) continue;
+      if (state == STARTUP_BLOCKED_ON_PIPE) continue;
 #endif
+      Session_Options options;
+      if (state == STARTUP_BLOCKED_ON_PIPE)
+        options = {.Arguments = {"-F", pipe}, .Wait_For_Start = false};
       Pty_Session session(options);
-      ASSERT_TRUE(Enter_State(session, state)) << session.Unread();
-      ASSERT_EQ(::kill(session.Pid, signal_number), 0);
-      if (state == State::COMMAND_RUNNING) {
-        // The command is not interrupted: the program ends once it has.
-        EXPECT_TRUE(session.Wait_For("finished\r\n")) << session.Unread();
+      if (state == STARTUP_BLOCKED_ON_PIPE) {
+        ASSERT_TRUE(session.Wait_Until(
+            [&] { return Waiting_In(session.Pid) == "wait_for_partner"; }, "the blocked open"));
       }
-      const auto status = session.Wait_Exit();
-      ASSERT_TRUE(status) << "did not end";
-      EXPECT_EQ(Shell_Status(*status), 128 + signal_number);
+      if (state == COMMAND_RUNNING) {
+        session.Write("sleep 2; echo finished\r");
+        ASSERT_TRUE(session.Wait_Until([&] { return (session.Modes().c_lflag & ICANON) != 0; },
+                                       "cooked modes: the command has started"));
+      }
+      ASSERT_EQ(::kill(session.Pid, signal_number), 0);
+      // The command is not interrupted: the program ends once it has.
+      if (state == COMMAND_RUNNING) session.Wait_For("finished\r\n");
+      const int status = session.Wait_Exit();
+      // The status as a shell reports it: the exit code, or 128+N after signal N.
+      EXPECT_EQ(WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status),
+                128 + signal_number);
       EXPECT_TRUE(session.Modes_Restored());
     }
   }
 }
 
 TEST(Reliability, ASampleFileThatIsNotARegularFileTakesNoSample) {
-  Pty_Session session;
-  ASSERT_EQ(::mkfifo((session.Tree().Home() + "/.cpu_usage.txt").c_str(), 0600), 0);
-  for (int k = 0; k < 3; ++k) {
-    const auto frame = session.Wait_For_Frame();
-    ASSERT_TRUE(frame) << session.Unread();
-    EXPECT_EQ(frame->Usage, "      ");
-  }
+  Pty_Session session({.Wait_For_Start = false});
+  ASSERT_EQ(::mkfifo((session.Tree.Home() + "/.cpu_usage.txt").c_str(), 0600), 0);
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(session.Wait_For_Frame().Usage, "      ");
   EXPECT_EQ(session.Run_Line("echo alive"), "alive\r\n");
 }
 
 TEST(Reliability, AFailedWriteOfATotalLineLeavesTheShellRunning) {
   const std::string old("\xd2\x04\x00\x00", 4);  // 12.34
   Pty_Session session({.File_Size_Limit = 0});
-  session.Tree().Write_File(Total_File, old);
-  ASSERT_TRUE(session.Wait_For_Frame());
+  session.Tree.Write_File(Total_File, old);  // as another process would, after the first frame
   EXPECT_EQ(session.Run_Line("+5"), "nk.shared.total_sum: cannot write: File too large\r\n");
-  const auto frame = session.Wait_For_Frame();
-  ASSERT_TRUE(frame);
-  EXPECT_EQ(frame->Total, " 12.34");
-  EXPECT_EQ(session.Tree().Read_File(Total_File), old);
+  EXPECT_EQ(session.Wait_For_Frame().Total, " 12.34") << "a redraw without keys";
+  EXPECT_EQ(session.Tree.Read_File(Total_File), old);
   // The line stays for another try, as after a typing mistake, which still reads "-: error".
   EXPECT_EQ(session.Run_Line("x"), "-: error\r\n");
   session.Write("\x7f\x7f\x7f");
