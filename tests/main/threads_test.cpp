@@ -48,7 +48,6 @@ class Threads : public ::testing::Test {
   void SetUp() override {
     std::string pattern = (fs::temp_directory_path() / "nelk-threads-XXXXXX").string();
     dir_ = ::mkdtemp(pattern.data());
-    old_cwd_ = fs::current_path();
     fs::current_path(dir_);
     ASSERT_TRUE(nk::shared::Pin_Total_Directory());
     nk::shared::Write_Total_Sum(0);
@@ -79,8 +78,8 @@ class Threads : public ::testing::Test {
   // As found, for the tests that follow in this process.
   const std::string home_ = std::getenv("HOME") ? std::getenv("HOME") : "";
   const std::string path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
+  const fs::path old_cwd_ = fs::current_path();
   fs::path dir_;
-  fs::path old_cwd_;
   int output_ = -1;
 };
 
