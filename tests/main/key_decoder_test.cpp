@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -13,21 +14,12 @@ using K = nk::main::Request_Kind;
 
 // Requests shown as text: a key as its character, any other request as "<Name>".
 std::u32string Show(const nk::main::Terminal_Request& request) {
-  static const std::pair<K, std::u32string> names[] = {
-      {K::Quit, U"Quit"},        {K::Refresh, U"Refresh"},    {K::Page_Down, U"PgDn"},
-      {K::Page_Up, U"PgUp"},     {K::History_Back, U"Up"},    {K::History_Forward, U"Down"},
-      {K::Cursor_Left, U"Left"}, {K::Cursor_Right, U"Right"}, {K::F12_Key, U"F12"},
-      {K::Delete_Key, U"Del"},   {K::Home_Key, U"Home"},      {K::End_Key, U"End"},
-      {K::Insert_Key, U"Ins"},   {K::Spare_Request, U"Spare"}};
-  if (request.Kind == K::Key) {
-    return std::u32string(1, request.Character);
-  }
-  for (const auto& [kind, name] : names) {
-    if (kind == request.Kind) {
-      return U"<" + name + U">";
-    }
-  }
-  return U"<?>";
+  // By the requests' numbers; "at" turns a number out of range into a failure.
+  static const std::vector<std::u32string> names{U"Quit", U"",     U"Refresh", U"PgDn",  U"PgUp",
+                                                 U"Up",   U"Down", U"Left",    U"Right", U"F12",
+                                                 U"Del",  U"Home", U"End",     U"Ins",   U"Spare"};
+  return request.Kind == K::Key ? std::u32string(1, request.Character)
+                                : U"<" + names.at(static_cast<std::size_t>(request.Kind)) + U">";
 }
 
 // What one run of the loop did with `input`.

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -24,22 +25,16 @@ TEST(Prompt, UsageFieldIsFiveColumnsRightAlignedThenPercent) {
 }
 
 TEST(Prompt, PromptCarriesKindUsageUtcTimeAndTotal) {
-  struct Case {
-    Terminal_Kind Kind;
-    const char* Usage;
-    std::time_t Moment;
-    const char* Total;
-    const char* Prompt;
-  };
-  const Case cases[] = {
+  // Kind, usage, moment, total, prompt.
+  const std::tuple<Terminal_Kind, const char*, std::time_t, const char*, const char*> cases[] = {
       {Terminal_Kind::XTERM, " 12.5%", 76'028, " 0.00", "XTERM: 12.5%: 21:07:08: 0.00$ "},
       {Terminal_Kind::LINUX, "100.0%", 0, "-3.50", "LINUX:100.0%: 00:00:00:-3.50$ "},
       {Terminal_Kind::NONE, "      ", 86'399, " 999999.99", "NONE:      : 23:59:59: 999999.99$ "},
       {Terminal_Kind::XTERM, "    7%", 1'700'000'000, " 0.00", "XTERM:    7%: 22:13:20: 0.00$ "},
       {Terminal_Kind::XTERM, "    7%", 3'723, " 0.00", "XTERM:    7%: 01:02:03: 0.00$ "},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Build_Prompt(c.Kind, c.Usage, Utc_Time(c.Moment), c.Total), c.Prompt);
+  for (const auto& [kind, usage, moment, total, prompt] : cases) {
+    EXPECT_EQ(Build_Prompt(kind, usage, Utc_Time(moment), total), prompt);
   }
 }
 

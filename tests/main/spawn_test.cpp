@@ -15,17 +15,15 @@ using nk::main::Run_Program;
 // Other codes, SIGTERM and arguments with blanks: tests/e2e/interactive_commands_test.cpp.
 TEST(Spawn, RecordsExitCodesSignalsAndPassesArgumentsUnsplit) {
   const std::pair<std::vector<std::string>, int> cases[] = {
-      {{"exit 255"}, 255},
-      {{"kill -KILL $$"}, 128 + SIGKILL},
-      {{"kill -SEGV $$"}, 128 + SIGSEGV},
-      {{R"(test $# = 3 && test "$1" = "a b" && test -z "$2" && test "$3" = c)", "sh", "a b", "",
-        "c"},
+      {{"-c", "exit 255"}, 255},
+      {{"-c", "kill -KILL $$"}, 128 + SIGKILL},
+      {{"-c", "kill -SEGV $$"}, 128 + SIGSEGV},
+      {{"-c", R"(test $# = 3 && test "$1" = "a b" && test -z "$2" && test "$3" = c)", "sh", "a b",
+        "", "c"},
        0},
   };
   for (const auto& [arguments, expected] : cases) {
-    std::vector<std::string> with_c{"-c"};
-    with_c.insert(with_c.end(), arguments.begin(), arguments.end());
-    EXPECT_EQ(Run_Program("/usr/bin/sh", with_c), expected) << arguments.front();
+    EXPECT_EQ(Run_Program("/usr/bin/sh", arguments), expected) << arguments[1];
   }
 }
 
@@ -42,11 +40,8 @@ TEST(Spawn, FilesThatCannotRunAreNeverSuccess) {
 // The shell ignores SIGINT and blocks nothing on purpose, but a child must never inherit
 // an ignored or blocked signal, or Control-C could not stop it.
 TEST(Spawn, ChildStartsWithDefaultSignals) {
-  struct sigaction ignore {};
-  struct sigaction old_interrupt {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  ASSERT_EQ(::sigaction(SIGINT, &ignore, &old_interrupt), 0);
+  const auto old_interrupt = ::signal(SIGINT, SIG_IGN);
+  ASSERT_NE(old_interrupt, SIG_ERR);
   sigset_t blocked;
   sigset_t old_mask;
   sigemptyset(&blocked);
@@ -55,7 +50,7 @@ TEST(Spawn, ChildStartsWithDefaultSignals) {
   const int interrupted = Run_Program("/usr/bin/sh", {"-c", "kill -INT $$; exit 7"});
   const int user_signal = Run_Program("/usr/bin/sh", {"-c", "kill -USR1 $$; exit 7"});
   ::pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
-  ::sigaction(SIGINT, &old_interrupt, nullptr);
+  ::signal(SIGINT, old_interrupt);
   EXPECT_EQ(interrupted, 128 + SIGINT);
   EXPECT_EQ(user_signal, 128 + SIGUSR1);
 }

@@ -5,12 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <semaphore>
 #include <sstream>
 #include <string>
@@ -30,9 +29,8 @@ using namespace nk::main;
 using namespace std::chrono_literals;
 
 std::string Read_File(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
 
@@ -45,16 +43,11 @@ void Write_Script(const fs::path& path, const std::string& body) {
 // HOME and the working directory (so also where the total lives) in a temporary
 // directory, with a sampler that logs each run, a "clear" that fails with 3 first on
 // PATH, and a file that receives the terminal output.
-class Sandbox : public ::testing::Test {
+class Threads : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"HOME", "PATH"}) {
-      const char* value = std::getenv(name);
-      saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-    }
     std::string pattern = (fs::temp_directory_path() / "nelk-threads-XXXXXX").string();
     dir_ = ::mkdtemp(pattern.data());
-    old_cwd_ = fs::current_path();
     fs::current_path(dir_);
     ASSERT_TRUE(nk::shared::Pin_Total_Directory());
     nk::shared::Write_Total_Sum(0);
@@ -70,9 +63,8 @@ class Sandbox : public ::testing::Test {
     nk::shared::Unpin_Total_Directory();
     fs::current_path(old_cwd_);
     fs::remove_all(dir_);
-    for (const auto& [name, value] : saved_) {
-      value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-    }
+    ::setenv("HOME", home_.c_str(), 1);
+    ::setenv("PATH", path_.c_str(), 1);
   }
 
   // A sampler that notes its run and prints `usage` (nothing at all for "").
@@ -80,19 +72,16 @@ class Sandbox : public ::testing::Test {
     const std::string print = usage.empty() ? ":" : "printf '%s\\n' '" + usage + "'";
     Write_Script(dir_ / "bin" / "cpu", "echo run >> '" + (dir_ / "runs").string() + "'\n" + print);
   }
-  int Runs() const {
-    const std::string log = Read_File(dir_ / "runs");
-    return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
-  }
+  auto Runs() const { return std::ranges::count(Read_File(dir_ / "runs"), '\n'); }
   std::string Output() const { return Read_File(dir_ / "output"); }
 
-  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+  // As found, for the tests that follow in this process.
+  const std::string home_ = std::getenv("HOME") ? std::getenv("HOME") : "";
+  const std::string path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
+  const fs::path old_cwd_ = fs::current_path();
   fs::path dir_;
-  fs::path old_cwd_;
   int output_ = -1;
 };
-
-using Threads = Sandbox;
 
 // The figure's format, a blank field before the first sample and the sample file removed:
 // prompt_test.cpp and tests/e2e.
@@ -103,8 +92,8 @@ TEST_F(Threads, UsageSurvivesBadSamples) {
   const std::optional<std::string> usages[] = {"7", "", std::nullopt};
   for (const auto& usage : usages) {
     usage ? Sampler(*usage) : (void)fs::remove(dir_ / "bin" / "cpu");
-    cpu.Sample();
     // An empty file and a missing sampler keep the last figure.
+    EXPECT_EQ(cpu.Sample(), "    7%") << usage.value_or("no sampler");
     EXPECT_EQ(cpu.Get_Usage(), "    7%") << usage.value_or("no sampler");
     ASSERT_TRUE(directory_lock.try_acquire());  // released after every sample
     directory_lock.release();
@@ -113,49 +102,27 @@ TEST_F(Threads, UsageSurvivesBadSamples) {
   cpu.Stop();
   cpu.Join();
   EXPECT_FALSE(cpu.Get_Usage().has_value());
-  cpu.Sample();  // a stopped thread turns requests away instead of blocking
+  EXPECT_FALSE(cpu.Sample().has_value());  // turned away at once, not blocked
 }
 
 TEST_F(Threads, DeamonRedrawsWhenIdleAndNeverWhilePaused) {
   std::counting_semaphore<> redrawn{0};
-  std::atomic<int> redraws = 0;
-  Deamon deamon(
-      [&] {
-        ++redraws;
-        redrawn.release();
-      },
-      1ms);
+  Deamon deamon([&] { redrawn.release(); }, 1ms);
   deamon.Start();
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(redrawn.try_acquire_for(30s));
   }
   deamon.Pause();
   deamon.Pause();
-  const int paused_at = redraws;
-  std::this_thread::sleep_for(50ms);  // fifty periods
-  EXPECT_EQ(redraws, paused_at);
-  deamon.Resume();  // one Resume undoes both Pauses
   while (redrawn.try_acquire()) {
   }
+  std::this_thread::sleep_for(50ms);  // fifty periods
+  EXPECT_FALSE(redrawn.try_acquire());
+  deamon.Resume();  // one Resume undoes both Pauses
   EXPECT_TRUE(redrawn.try_acquire_for(30s));
   deamon.Pause();
   deamon.Stop();  // ends a paused deamon at once
   deamon.Join();
-}
-
-struct Frame {
-  std::string Prompt;
-  std::size_t Blanks = 0;  // after the first prompt
-};
-
-// The frame at the end of `output`, bells after it ignored: "\r" prompt blanks "\r" prompt line.
-std::optional<Frame> Last_Frame(const std::string& output) {
-  static const std::regex frame("\r([^\r]*\\$ )( *)\r\\1[^\r]*?\a*$");
-  std::smatch match;
-  if (!std::regex_search(output, match, frame)) {
-    return std::nullopt;
-  }
-  return Frame{match[1], static_cast<std::size_t>(match[2].length())};
 }
 
 // The first frame blanks what the state says was drawn before; a total file damaged after
@@ -164,26 +131,29 @@ TEST_F(Threads, ScreenBlanksThePreviousFrameAndKeepsGoingOnADamagedTotal) {
   Terminal terminal;
   terminal.Kind = Terminal_Kind::XTERM;
   Shell_State state(terminal);
-  state.Line = U"ls \U0001F600";  // its bytes: prompt_test.cpp
+  state.Line = U"ls \U0001F600";
   state.Previous_Length = 4;
   state.Total_Width = 5;
   Cpu_Process cpu(state.Directory_Lock);
   Screen screen(state, cpu, output_);
   cpu.Start();
   screen.Start();
+  // "\r" prompt blanks "\r" prompt line; the prompt, with its clock, as drawn.
+  const auto expect_frame = [](const std::string& frame, const char* total, std::size_t blanks) {
+    const std::string prompt = frame.substr(1, frame.find("$ ") + 1);
+    EXPECT_TRUE(prompt.ends_with(total)) << prompt;
+    EXPECT_EQ(frame,
+              "\r" + prompt + std::string(blanks, ' ') + "\r" + prompt + "ls \xf0\x9f\x98\x80");
+  };
   nk::shared::Write_Total_Sum(12'345'678);
   screen.Refresh();
   const std::string first = Output();
-  auto frame = Last_Frame(first);
-  ASSERT_TRUE(frame.has_value()) << first;
-  EXPECT_EQ(frame->Blanks, 4U + 5U + 6U);
+  expect_frame(first, ": 123456.78$ ", 4 + 5 + 6);
   fs::resize_file(dir_ / nk::shared::Total_File_Name, 2);
   screen.Refresh();
-  frame = Last_Frame(Output().substr(first.size()));
-  ASSERT_TRUE(frame.has_value());
-  EXPECT_TRUE(frame->Prompt.ends_with(":      ?.??$ ")) << frame->Prompt;
-  EXPECT_EQ(frame->Blanks, 0U + 10U + 6U);  // the line drawn last time, the last total's width
-  EXPECT_EQ(Runs(), 2);                     // each redraw takes a fresh sample
+  // The line drawn last time, the last total's width.
+  expect_frame(Output().substr(first.size()), ":      ?.??$ ", 0 + 10 + 6);
+  EXPECT_EQ(Runs(), 2);  // each redraw takes a fresh sample
   ASSERT_TRUE(state.Line_Lock.try_acquire());
   state.Line_Lock.release();
 }
@@ -201,18 +171,23 @@ TEST_F(Threads, NoPeriodicRedrawBeforeTheKeyLoopsFirstRequest) {
 
 // ---- the terminal thread --------------------------------------------------------------
 
-class Editor : public Sandbox {
+class Editor : public Threads {
  protected:
   void SetUp() override {
-    Sandbox::SetUp();
+    Threads::SetUp();
     terminal_.Kind = Terminal_Kind::XTERM;
     // No periodic redraw: every frame in the output comes from a request.
     thread_ = std::make_unique<Terminal_Thread>(terminal_, Terminal_Settings{output_, 24h});
     thread_->Start();
   }
+  // Every test ends with Quit: it stops the workers (Join waits for all four), and later
+  // requests are turned away instead of blocking.
   void TearDown() override {
+    EXPECT_TRUE(thread_->Send({Request_Kind::Quit, 0}));
+    thread_->Join();
+    EXPECT_FALSE(thread_->Send({Request_Kind::Key, U'x'}));
     thread_.reset();
-    Sandbox::TearDown();
+    Threads::TearDown();
   }
 
   void Send(Request_Kind kind) { ASSERT_TRUE(thread_->Send({kind, 0})); }
@@ -231,23 +206,11 @@ class Editor : public Sandbox {
     ASSERT_EQ(thread_->State().History_Position, 0U);
     Send(Request_Kind::History_Forward);
   }
-  int Bells() const {
-    const std::string output = Output();
-    return static_cast<int>(std::count(output.begin(), output.end(), '\a'));
-  }
+  auto Bells() const { return std::ranges::count(Output(), '\a'); }
 
   Terminal terminal_;
   std::unique_ptr<Terminal_Thread> thread_;
 };
-
-// Quit stops the workers (Join waits for all four) and later requests are turned away
-// instead of blocking.
-TEST_F(Editor, QuitEndsTheThreadsAndRefusesLaterRequests) {
-  Settle();
-  EXPECT_TRUE(thread_->Send({Request_Kind::Quit, 0}));
-  thread_->Join();
-  EXPECT_FALSE(thread_->Send({Request_Kind::Key, U'x'}));
-}
 
 // Control characters other than the editing ones change nothing (Backspace on an empty
 // line neither); requests without an action leave the line alone and do not even redraw.
@@ -257,7 +220,7 @@ TEST_F(Editor, OnlyEditingKeysChangeTheLine) {
       U"a\u00e9\U0001F600\x01\x08\x1b\x85\x7f\x7f");
   Settle();
   const std::string before = Output();
-  const int runs = Runs();
+  const auto runs = Runs();
   for (const auto kind : {Request_Kind::Page_Down, Request_Kind::Page_Up, Request_Kind::Cursor_Left,
                           Request_Kind::Cursor_Right, Request_Kind::F12_Key,
                           Request_Kind::Delete_Key, Request_Kind::Home_Key, Request_Kind::End_Key,
@@ -272,7 +235,7 @@ TEST_F(Editor, OnlyEditingKeysChangeTheLine) {
 
 TEST_F(Editor, RefreshRightAfterAKeyDrawsNothingNew) {
   Settle();
-  const int runs = Runs();
+  const auto runs = Runs();
   Type(U"x");
   Send(Request_Kind::Refresh);  // what the key loop sends before its next read
   Settle();
