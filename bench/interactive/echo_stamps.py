@@ -22,7 +22,7 @@ import time
 
 STEPS = [("K", "T", "key read to terminal thread"), ("T", "D", "to the frame's start"),
          ("D", "S", "to the sampler's spawn"), ("S", "E", "sampler run"),
-         ("E", "U", "figure read"), ("U", "F", "total, frame built and written")]
+         ("E", "U", "figure read, file removed"), ("U", "F", "total, frame built and written")]
 
 
 def drain(fd, seconds):

@@ -46,14 +46,14 @@ void Cpu_Process::Serve(std::latch& started) {
     Cpu_Request& request = accepted->Get();
     switch (request.Kind) {
       case Cpu_Op::SAMPLE:
+        if (!std::exchange(prepared_, false)) {
+          Take_Sample();
+        }
         // The reply carries the usage: a second round trip for it cost every redraw.
         request.Usage = usage_;
-        if (!std::exchange(prepared_, false)) {
-          Take_Sample(*accepted);
-        }
         break;
       case Cpu_Op::PREPARE:
-        Take_Sample(*accepted);
+        Take_Sample();
         prepared_ = true;
         break;
       case Cpu_Op::GET_USAGE:
@@ -104,7 +104,7 @@ std::optional<std::string> First_Line(const std::string& path) {
 
 }  // namespace
 
-void Cpu_Process::Take_Sample(Rendezvous<Cpu_Request>::Accepted& accepted) {
+void Cpu_Process::Take_Sample() {
   Semaphore_Guard hold(directory_lock_);
   const std::string file = Sample_File(home_);
   if (!Missing_Or_Regular(file)) {
@@ -119,11 +119,8 @@ void Cpu_Process::Take_Sample(Rendezvous<Cpu_Request>::Accepted& accepted) {
   if (const auto line = First_Line(file)) {
     usage_ = Usage_Field(*line);
   }
-  stamps::Stamp(stamps::Point::USAGE);
-  // Only the next run needs the file gone, not the frame waiting for this figure.
-  accepted.Get().Usage = usage_;
-  accepted.Done();
   ::unlink(file.c_str());
+  stamps::Stamp(stamps::Point::USAGE);
 }
 
 }  // namespace nk::main

@@ -40,8 +40,7 @@ class Cpu_Process : public Request_Server<Cpu_Request> {
 
  private:
   void Serve(std::latch& started);
-  // Runs the sampler and answers `accepted` with the usage before removing the file.
-  void Take_Sample(Rendezvous<Cpu_Request>::Accepted& accepted);
+  void Take_Sample();
 
   futex::Lean_Lock& directory_lock_;
   // The thread's own.
