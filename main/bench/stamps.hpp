@@ -7,7 +7,7 @@ namespace nk::main::stamps {
 
 // One letter a point, so that the written file reads in order: a key read (K), taken by the
 // terminal thread (T), its frame started (D), the sampler spawned (S) and reaped (E), its
-// figure read (U), the frame written (F).
+// figure read and its file removed (U), the frame written (F).
 enum class Point : char {
   KEY = 'K',
   TAKEN = 'T',
