@@ -154,8 +154,11 @@ void Terminal_Thread::Complete() {
   if (state_->Line.empty()) {
     return;
   }
-  // The frame after the walk takes this sample instead of starting one of its own.
-  cpu_->Prepare();
+  // The frame after the walk takes this sample instead of starting one of its own; a Tab
+  // typed ahead gets no frame of its own, so it starts no run either.
+  if (!typed_ahead_) {
+    cpu_->Prepare();
+  }
   Semaphore_Guard hold(state_->Line_Lock);
   if (state_->Completion_Result) {
     state_->Completion_Result->Found_Names.reset();
