@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 
 #include <regex>
 #include <string>
@@ -22,8 +21,7 @@ TEST(InteractiveRows, AProgramsOutputKeepsItsRowAtAnyWidth) {
         {"printf partial", "partial" + guard},
         {"echo whole", "whole\r\n" + guard},
         {"set v=1", ""},  // a builtin ends its own rows
-        {"printf 'half'; exit 3", "half" + guard + "Error: errno =  3\r\n"},
-    };
+        {"printf 'half'; exit 3", "half" + guard + "Error: errno =  3\r\n"}};
     for (const auto& [line, output] : cases) {
       session.Write(line + "\r");
       session.Wait_For("\r\n");
@@ -39,8 +37,7 @@ TEST(InteractiveRows, EveryWayOutEndsTheRow) {
     int Signal;
   } cases[] = {
       {"xterm", "ls", "\x1b\x1b", 0}, {"linux", "ls", "", SIGTERM}, {"xterm", "", "", SIGHUP},
-      {std::nullopt, "", "\x04", 0},  // Control-D, Control-C under NONE
-      {"screen", "", "\x03", 0},
+      {std::nullopt, "", "\x04", 0},  {"screen", "", "\x03", 0},  // Control-D, -C under NONE
   };
   for (const auto& c : cases) {
     Pty_Session session({.Term = c.Term});
