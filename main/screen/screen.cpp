@@ -60,9 +60,12 @@ void Screen::Draw() {
   }
   if (columns_) {
     // After a clearing the row is empty: nothing of the last frame is left to blank.
-    const Row_Frame frame = Build_Row_Frame(prompt_, state_.Line, *columns_,
-                                            cleared.empty() ? state_.Frame_Columns : 0);
-    Write_Whole(output_fd_, cleared + frame.Bytes);
+    Row_Frame frame = Build_Row_Frame(prompt_, state_.Line, *columns_,
+                                      cleared.empty() ? state_.Frame_Columns : 0);
+    if (!cleared.empty()) {
+      frame.Bytes.insert(0, cleared);  // one write still; no copy on the usual frame
+    }
+    Write_Whole(output_fd_, frame.Bytes);
     state_.Frame_Columns = frame.Columns;
   } else {
     const std::size_t blanks = state_.Previous_Length + state_.Total_Width + 6;
