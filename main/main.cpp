@@ -13,6 +13,8 @@
 #include "nk-text.hpp"
 #include "startup_options.hpp"
 #include "terminal/key_decoder.hpp"
+#include "terminal/output.hpp"
+#include "terminal/rewrap.hpp"
 #include "terminal/tty.hpp"
 #include "threads/terminal_thread.hpp"
 
@@ -30,6 +32,9 @@ bool Start_Up(int argc, char** argv, Terminal& terminal, int& status) {
   if (!outcome.Go_On) {
     status = outcome.Exit_Status;
     return false;
+  }
+  if (::isatty(STDOUT_FILENO) == 1 && Choose_Rewrap(std::getenv).Bad_Setting) {
+    std::cout << Bad_Reflow_Setting << '\n';
   }
   const char* user = std::getenv("USER");
   std::cout << "Greetings " << (user != nullptr ? user : "") << "!\n" << std::flush;
@@ -98,12 +103,14 @@ int main(int argc, char** argv) {
   // thread and builds no table, so it ends about as fast as a bare process.
   std::unique_ptr<Terminal_Thread> thread;
   int status = 0;
+  bool loop_ended = false;
   try {
     if (Start_Up(argc, argv, terminal, status)) {
       auto starting = std::make_unique<Terminal_Thread>(terminal);
       starting->Start();  // a thread that failed to start is not asked to Quit below
       thread = std::move(starting);
       Key_Loop(terminal.Kind, *thread);
+      loop_ended = true;
     }
   } catch (const std::exception& error) {
     // Still through Quit: the other threads must end before the program does.
@@ -113,6 +120,11 @@ int main(int argc, char** argv) {
   if (thread) {
     thread->Send({Request_Kind::Quit});  // refused harmlessly when the key loop sent it
     thread->Join();
+  }
+  // No frame can follow now. Without it the parent shell's prompt would start on the
+  // last frame's row, right after nelk's prompt.
+  if (loop_ended && ::isatty(STDOUT_FILENO) == 1) {
+    Write_Whole(STDOUT_FILENO, "\n");
   }
   stamps::Write_Out();
   if (const int signal = tty::Termination_Signal(); signal != 0) {

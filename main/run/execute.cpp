@@ -3,6 +3,8 @@
 // the child's output or the next prompt.
 #include "run/execute.hpp"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -14,6 +16,7 @@
 #include "run/path_search.hpp"
 #include "run/spawn.hpp"
 #include "run/total_line.hpp"
+#include "screen/rows.hpp"
 #include "terminal/tty.hpp"
 #include "threads/semaphore_guard.hpp"
 
@@ -37,6 +40,15 @@ void Change_Directory_Locked(Shell_State& state, std::string_view line) {
   }
 }
 
+// After a program, on a terminal: output it left without a line end (printf foo, the
+// terminal's ^C echo) would be drawn over by the next frame's CR, or have the status
+// message glued to it. The width is read now: the window may have changed meanwhile.
+void Guard_Partial_Line() {
+  if (const auto columns = tty::Columns(STDOUT_FILENO)) {
+    std::cout << Partial_Line_Guard(*columns);
+  }
+}
+
 // Alias substitution, PATH search and the run through the interpreter.
 void Run_External(Shell_State& state, std::string line) {
   if (auto substituted = shell::Substitute_Alias(line, state.Alias_Table)) {
@@ -53,8 +65,11 @@ void Run_External(Shell_State& state, std::string line) {
   }
   const std::string text = shell::Command_Text(*full_path, name, line);
   std::cout.flush();
-  const tty::Cooked_Mode cooked;
-  state.Last_Status = Run_Program(Interpreter, {"-c", text});
+  {
+    const tty::Cooked_Mode cooked;
+    state.Last_Status = Run_Program(Interpreter, {"-c", text});
+  }
+  Guard_Partial_Line();
 }
 
 void Dispatch(Shell_State& state, const std::string& line) {
@@ -103,6 +118,8 @@ void Tail(Shell_State& state) {
 }  // namespace
 
 void Execute_Line(Shell_State& state) {
+  // The line end before this left the frame's row: a resize must not clear over it.
+  state.Frame_Columns = 0;
   try {
     const std::string line = text::Encode_Utf8(state.Line);
     if (line.empty()) {

@@ -5,6 +5,7 @@
 
 #include "bench/stamps.hpp"
 #include "nk-shared.hpp"
+#include "screen/rows.hpp"
 #include "terminal/output.hpp"
 #include "terminal/tty.hpp"
 #include "threads/semaphore_guard.hpp"
@@ -48,12 +49,22 @@ void Screen::Draw() {
   }
   const std::string total = Total_Image();
   prompt_ = Build_Prompt(state_.Term.Kind, usage_, Utc_Time(std::time(nullptr)), total);
+  std::string cleared;
   if (tty::Take_Window_Change() || !columns_read_) {
+    const auto old_columns = columns_;
     columns_ = tty::Columns(output_fd_);
     columns_read_ = true;
+    if (rewraps_ && old_columns && columns_) {
+      cleared = Rewrapped_Rows_Clear(state_.Frame_Columns, *old_columns, *columns_);
+    }
   }
   if (columns_) {
-    const Row_Frame frame = Build_Row_Frame(prompt_, state_.Line, *columns_, state_.Frame_Columns);
+    // After a clearing the row is empty: nothing of the last frame is left to blank.
+    Row_Frame frame = Build_Row_Frame(prompt_, state_.Line, *columns_,
+                                      cleared.empty() ? state_.Frame_Columns : 0);
+    if (!cleared.empty()) {
+      frame.Bytes.insert(0, cleared);  // one write still; no copy on the usual frame
+    }
     Write_Whole(output_fd_, frame.Bytes);
     state_.Frame_Columns = frame.Columns;
   } else {

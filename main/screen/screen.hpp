@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
 #include "nk-shared-cache.hpp"
 #include "screen/cpu_process.hpp"
+#include "terminal/rewrap.hpp"
 #include "threads/request_server.hpp"
 #include "threads/shell_state.hpp"
 
@@ -19,7 +21,8 @@ class Screen : public Request_Server<Screen_Op> {
       : Request_Server("screen", Screen_Op::STOP),
         state_(state),
         cpu_(cpu),
-        output_fd_(output_fd) {}
+        output_fd_(output_fd),
+        rewraps_(Choose_Rewrap(std::getenv).Rewraps) {}
   ~Screen() {
     Stop();
     Join();
@@ -46,6 +49,8 @@ class Screen : public Request_Server<Screen_Op> {
   // when the output is no terminal.
   std::optional<std::size_t> columns_;
   bool columns_read_ = false;
+  // The terminal re-wraps its rows when the window narrows: a shrink clears them first.
+  bool rewraps_;
   shared::Total_Cache total_;
 };
 

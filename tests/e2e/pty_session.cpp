@@ -212,7 +212,12 @@ std::string Pty_Session::Run_Line(std::string_view line) {
   Write(std::string(line) + "\r");
   // Frames never hold a line feed: the first one after typing is the Enter's.
   Wait_For("\r\n");
-  return Wait_For_Frame().Before;
+  std::string output = Wait_For_Frame().Before;
+  winsize size{};
+  ::ioctl(Fd, TIOCGWINSZ, &size);
+  const std::string guard = Row_Guard(size.ws_col);
+  if (const auto at = output.find(guard); at != std::string::npos) output.erase(at, guard.size());
+  return output;
 }
 
 termios Pty_Session::Modes() const {

@@ -18,6 +18,12 @@ namespace nk::pty_test {
 
 inline constexpr std::string_view Cursor_Key_Reset = "\x1b[?1l";
 
+// What follows every program on a terminal `columns` wide: a reverse-video "%", blanks
+// up to the last column, a carriage return.
+inline std::string Row_Guard(std::size_t columns) {
+  return "\x1b[7m%\x1b[27m" + std::string(columns - 1, ' ') + "\r";
+}
+
 // Root/home (HOME, with an executable bin/cpu) and Root/work (the working directory);
 // removed with everything in it on destruction.
 class Temp_Tree {
@@ -94,7 +100,7 @@ class Pty_Session : public Child {
   std::string Wait_For(std::string_view needle);
   Frame Wait_For_Frame();  // the next whole frame; consumes through it
   // Types `line` and Enter; what was written between the Enter's line end and the next
-  // frame (the command's output and messages).
+  // frame (the command's output and messages), without the first Row_Guard.
   std::string Run_Line(std::string_view line);
   termios Modes() const;  // as the program's standard input sees them
   // The modes are back as they were before the program started.
