@@ -197,14 +197,12 @@ void Terminal_Thread::Enter() {
   if (std::exchange(owed_, false)) {
     screen_->Refresh();
   }
-  // Pause before Line_Lock: deamon may be inside a redraw that waits for the lock.
-  deamon_->Pause();
-  {
-    Semaphore_Guard hold(state_->Line_Lock);
-    Write_Whole(settings_.Output_Fd, "\n");
-    Execute_Line(*state_);  // reports its own failures and flushes
-    deamon_->Resume();
-  }
+  // Paused before Line_Lock is taken: a periodic redraw already waiting for the lock
+  // would never accept the pause, and Enter would wait for it with the lock held.
+  const Deamon_Paused paused(*deamon_);
+  const Semaphore_Guard hold(state_->Line_Lock);
+  Write_Whole(settings_.Output_Fd, "\n");
+  Execute_Line(*state_);  // reports its own failures and flushes
 }
 
 void Terminal_Thread::Clear_Screen() {

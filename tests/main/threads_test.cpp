@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <semaphore>
 #include <sstream>
 #include <string>
@@ -167,6 +168,30 @@ TEST_F(Threads, NoPeriodicRedrawBeforeTheKeyLoopsFirstRequest) {
   std::this_thread::sleep_for(50ms);  // fifty periods
   EXPECT_EQ(Output(), "");
   EXPECT_EQ(Runs(), 0);
+}
+
+// A redraw every millisecond is often waiting for the line just as Enter starts a
+// command: Enter must neither wait for it holding the line nor leave it paused.
+TEST_F(Threads, CommandsRunWhileThePromptRedrawsEveryMillisecond) {
+  Terminal terminal;
+  Terminal_Thread thread(terminal, Terminal_Settings{output_, 1ms});
+  thread.Start();
+  std::binary_semaphore typed{0};
+  std::thread typist([&] {
+    for (int line = 0; line < 40; ++line) {
+      for (const char32_t key : std::u32string_view(U"+1\r")) thread.Send({Request_Kind::Key, key});
+    }
+    typed.release();
+  });
+  if (!typed.try_acquire_for(60s)) {
+    std::cerr << "Enter hung with a periodic redraw under way\n";
+    std::_Exit(1);  // the hung threads cannot be joined
+  }
+  typist.join();
+  EXPECT_EQ(nk::shared::Read_Total_Sum(), 4000);
+  const auto runs = Runs();
+  for (int wait = 0; wait < 3000 && Runs() == runs; ++wait) std::this_thread::sleep_for(10ms);
+  EXPECT_GT(Runs(), runs) << "the prompt is still redrawn after the last command";
 }
 
 // ---- the terminal thread --------------------------------------------------------------
