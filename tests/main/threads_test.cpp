@@ -189,6 +189,7 @@ TEST_F(Threads, CommandsRunWhileThePromptRedrawsEveryMillisecond) {
   }
   typist.join();
   EXPECT_EQ(nk::shared::Read_Total_Sum(), 4000);
+  thread.Send({Request_Kind::History_Forward});  // returns once the last key's frame is drawn
   const auto runs = Runs();
   for (int wait = 0; wait < 3000 && Runs() == runs; ++wait) std::this_thread::sleep_for(10ms);
   EXPECT_GT(Runs(), runs) << "the prompt is still redrawn after the last command";
