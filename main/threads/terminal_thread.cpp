@@ -17,10 +17,6 @@ namespace nk::main {
 
 namespace {
 
-constexpr bool Is_Control(char32_t c) {
-  return c <= 0x1F || (c >= 0x7F && c <= 0x9F);
-}
-
 constexpr char32_t Tab = U'\t';
 constexpr char32_t Line_Feed = U'\n';
 constexpr char32_t Carriage_Return = U'\r';
@@ -124,7 +120,7 @@ bool Terminal_Thread::Serve(const Terminal_Request& request) {
 }
 
 void Terminal_Thread::Serve_Key(char32_t c) {
-  if (!Is_Control(c)) {
+  if (!text::Is_Control(c)) {
     Append(c);
   } else if (c == Tab) {
     Complete();

@@ -174,7 +174,7 @@ std::string Output_Of(const std::string& command) {
 // Quoted when they hold a character special to sh, as they are otherwise, in UTF-8 and with
 // invalid bytes kept.
 TEST_F(CompletionTest, CompletedNamesReachTheShellAsExactlyThemselves) {
-  std::vector<std::pair<std::string, bool>> cases;  // name, quoted
+  std::vector<std::pair<std::string, bool>> cases;                             // name, quoted
   for (const char special : std::string_view(" \t\n'\"\\$`;&|<>()*?[#~=%{}"))  // the README's
     cases.push_back({std::string("a") + special + "b", true});
   for (const char* trap : {"it's", "'", "$(touch hit)", "`touch hit`", "x;touch hit", "a b&c"})
