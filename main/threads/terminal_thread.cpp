@@ -25,25 +25,8 @@ constexpr char32_t Delete = U'\x7F';   // what the Backspace key sends
 
 }  // namespace
 
-Terminal_Thread::~Terminal_Thread() {
-  if (thread_.joinable()) {
-    Send({Request_Kind::Quit});
-    Join();
-  }
-}
-
-void Terminal_Thread::Start() {
-  thread_ = Start_Named_Thread("terminal.proc", [this](std::latch& started) { Run(started); });
-}
-
 bool Terminal_Thread::Send(Terminal_Request request) {
   return inbox_.Call(request, Waits_For_Body(request.Kind) ? Waits::BODY : Waits::ACCEPT);
-}
-
-void Terminal_Thread::Join() {
-  if (thread_.joinable()) {
-    thread_.join();
-  }
 }
 
 void Terminal_Thread::Run(std::latch& started) {
@@ -53,10 +36,10 @@ void Terminal_Thread::Run(std::latch& started) {
   // Paused until the key loop's first request: a prompt drawn earlier would land in the
   // middle of what the start-up options print, or after their one-shot output.
   deamon_ = std::make_unique<Deamon>([this] { screen_->Refresh(); }, settings_.Redraw_Period, true);
-  started.count_down();
   cpu_->Start();
   screen_->Start();
   deamon_->Start();
+  started.count_down();  // Start returns: every thread runs
   // No sample of its own at start-up: the key loop's first Refresh takes one anyway, and a
   // one-shot run (-t, -a ...) must not spawn the sampler at all.
   while (auto accepted = inbox_.Accept()) {
