@@ -16,7 +16,6 @@
 #include "nk-descriptor.hpp"
 #include "nk-shell.hpp"
 #include "pattern.hpp"
-#include "quote.hpp"
 
 namespace nk::shell {
 

@@ -13,7 +13,6 @@
 
 #include "nk-shell.hpp"
 #include "pattern.hpp"
-#include "quote.hpp"
 #include "scratch.hpp"
 
 namespace nk::shell {
