@@ -18,7 +18,7 @@
 #include "nk-interfaces.hpp"
 #include "nk-shared.hpp"
 #include "nk-text.hpp"
-#include "nk-versions-version_io.hpp"
+#include "nk-versions.hpp"
 
 namespace nk::main {
 namespace {
