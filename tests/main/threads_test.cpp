@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 #include <semaphore>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -159,12 +160,20 @@ TEST_F(Threads, ScreenBlanksThePreviousFrameAndKeepsGoingOnADamagedTotal) {
   state.Line_Lock.release();
 }
 
-// Before the key loop's first request nothing is drawn and, as a one-shot run never gets
-// that far, the sampler never runs. The periodic redraw after it: tests/e2e.
-TEST_F(Threads, NoPeriodicRedrawBeforeTheKeyLoopsFirstRequest) {
+// Start returns with all four threads running. Before the key loop's first request nothing
+// is drawn and, as a one-shot run never gets that far, the sampler never runs. The
+// periodic redraw after it: tests/e2e.
+TEST_F(Threads, StartReturnsWithEveryThreadRunningThatDrawNothingBeforeTheFirstRequest) {
   Terminal terminal;
   Terminal_Thread thread(terminal, Terminal_Settings{output_, 1ms});
   thread.Start();
+  std::multiset<std::string> names;
+  for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+    names.insert(Read_File(task.path() / "comm"));
+  }
+  for (const char* name : {"terminal.proc\n", "cpu_process\n", "screen\n", "deamon\n"}) {
+    EXPECT_EQ(names.count(name), 1U) << name;
+  }
   std::this_thread::sleep_for(50ms);  // fifty periods
   EXPECT_EQ(Output(), "");
   EXPECT_EQ(Runs(), 0);
