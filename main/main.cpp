@@ -25,8 +25,7 @@ using namespace nk::main;
 // TERM, the start-up options and the greeting; false when the options ended the run.
 // Nothing draws before the key loop's first request, so Terminal.Kind is set unshared.
 bool Start_Up(int argc, char** argv, Terminal& terminal, int& status) {
-  const char* term = std::getenv("TERM");
-  terminal.Kind = To_Terminal_Kind(term != nullptr ? term : "").value_or(Terminal_Kind::NONE);
+  terminal.Kind = Kind_From_Environment();
   terminal.Old_Pwd.clear();
   const Startup_Outcome outcome = Run_Startup_Options(argc, argv, terminal);
   if (!outcome.Go_On) {

@@ -13,6 +13,11 @@ enum class Terminal_Kind : std::uint8_t { NONE, LINUX, XTERM };
 
 // Blanks around and letter case ignored; nullopt for anything but the three words.
 std::optional<Terminal_Kind> To_Terminal_Kind(std::string_view text);
+// The kind TERM names, else NONE. Terminals that send xterm's keys under other names
+// (xterm-*, tmux*, screen*, rxvt*) count as xterm only when NELK_XTERM_FAMILY is 1, as
+// scripts/run sets it; the variable is removed, so the programs nelk runs start afresh.
+// A kind chosen by -N or the configuration file overrides this one later.
+Terminal_Kind Kind_From_Environment();
 std::string_view Image(Terminal_Kind kind);
 
 struct Terminal {

@@ -18,7 +18,7 @@
 #include "nk-interfaces.hpp"
 #include "nk-shared.hpp"
 #include "nk-text.hpp"
-#include "nk-versions-version_io.hpp"
+#include "nk-versions.hpp"
 
 namespace nk::main {
 namespace {
@@ -58,6 +58,25 @@ std::string Shown_Value(const parameters::Parameter_Record& record) {
                       Usage_Status);
 }
 
+[[noreturn]] void Sum_Out_Of_Range(const std::string& name,
+                                   const parameters::Parameter_Record& record) {
+  throw Startup_Error(
+      name + ": the new total would not be from -999999.99 to 999999.99: " + Shown_Value(record),
+      Usage_Status);
+}
+
+shared::Hundredths Number_Of(const std::string& name, const parameters::Parameter_Record& record) {
+  const auto text = Value_Text(record);
+  if (!text) {
+    Not_A_Number(name, record);
+  }
+  try {
+    return shared::To_Hundredths(*text);
+  } catch (const shared::Conversion_Error&) {
+    Not_A_Number(name, record);
+  }
+}
+
 // Runs the total action of `option` (INITIALIZE, ADD, REMOVE or TOTAL); the shared
 // module's errors become start-up errors here.
 Startup_Outcome Total_Action(Option_Kind option, const parameters::Parameter_Record& record) {
@@ -67,32 +86,24 @@ Startup_Outcome Total_Action(Option_Kind option, const parameters::Parameter_Rec
       std::cout << shared::Image(shared::Read_Total_Sum()) << '\n';
       return Ends(0);
     }
-    const auto text = Value_Text(record);
-    shared::Hundredths value = 0;
-    try {
-      value = text ? shared::To_Hundredths(*text) : throw shared::Conversion_Error("not Latin-1");
-    } catch (const shared::Conversion_Error&) {
-      Not_A_Number(name, record);
-    }
+    const shared::Hundredths value = Number_Of(name, record);
     if (option == Option_Kind::INITIALIZE) {
+      if (value < shared::Total_First || value > shared::Total_Last) {
+        Not_A_Number(name, record);
+      }
       shared::Write_Total_Sum(value);
     } else if (option == Option_Kind::ADD) {
       shared::Add_To_Total_Sum(value);
     } else {
       // The negation of the smallest count does not fit; its sum is out of range anyway.
       if (value == std::numeric_limits<shared::Hundredths>::min()) {
-        throw shared::Range_Error("out of range");
+        Sum_Out_Of_Range(name, record);
       }
       shared::Add_To_Total_Sum(-value);
     }
     return Ends(0);
   } catch (const shared::Range_Error&) {
-    if (option == Option_Kind::INITIALIZE) {
-      Not_A_Number(name, record);
-    }
-    throw Startup_Error(
-        name + ": the new total would not be from -999999.99 to 999999.99: " + Shown_Value(record),
-        Usage_Status);
+    Sum_Out_Of_Range(name, record);
   } catch (const shared::File_Error& error) {
     throw Startup_Error(error.what(), File_Status);
   }

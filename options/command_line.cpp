@@ -22,6 +22,14 @@ std::string_view Character_At(std::string_view argument, std::size_t at) {
 
 }  // namespace
 
+Option_Array New_Option_Array() {
+  Option_Array options;
+  for (const auto& row : parameters::Option_Table) {
+    options[parameters::Slot(row.Option)].Has_Value = row.Has_Value;
+  }
+  return options;
+}
+
 Option_Array Parse_Command_Line(std::span<const std::string> arguments) {
   auto options = New_Option_Array();
   for (std::size_t index = 0; index < arguments.size(); ++index) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "nk-descriptor.hpp"
 #include "nk-options.hpp"
 
 namespace nk::options {
@@ -69,21 +70,18 @@ Option_Array Parse_Configuration(std::string_view content, std::string_view name
 }
 
 Option_Array Read_Configuration_File(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  const Descriptor file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.Valid()) {
     Cannot(name, "cannot open");
   }
   std::string content;
   char buffer[4096];
   for (;;) {
-    const auto n = ::read(fd, buffer, sizeof buffer);
+    const auto n = ::read(file.Get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) {
       continue;
     }
     if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      errno = error;
       Cannot(name, "cannot read");  // a directory fails here (EISDIR)
     }
     if (n == 0) {
@@ -91,7 +89,6 @@ Option_Array Read_Configuration_File(const std::string& name) {
     }
     content.append(buffer, static_cast<std::size_t>(n));
   }
-  ::close(fd);
   return Parse_Configuration(content, name);
 }
 

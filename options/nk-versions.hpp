@@ -1,7 +1,8 @@
-// nk::versions: the program's version.
+// nk::versions: the program's version, and as text.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace nk::versions {
 
@@ -13,5 +14,11 @@ struct Version_Type {
 };
 
 inline constexpr Version_Type Version{2, 2, 0, 'r'};
+
+// Major, Minor and Revision in decimal joined by `separator`, then Suffix: "2.2.0r".
+inline std::string Version_Image(const Version_Type& version, char separator) {
+  return std::to_string(version.Major) + separator + std::to_string(version.Minor) + separator +
+         std::to_string(version.Revision) + version.Suffix;
+}
 
 }  // namespace nk::versions

@@ -23,6 +23,7 @@
 #include <string>
 #include <utility>
 
+#include "nk-descriptor.hpp"
 #include "nk-shared-cache.hpp"
 #include "nk-shared.hpp"
 
@@ -35,24 +36,6 @@ using Bytes = std::array<unsigned char, 4>;
 std::atomic<int> Pinned_Directory{AT_FDCWD};
 // The last value read or written by this process: what a missing file reads as.
 std::atomic<Hundredths> Total_Sum{0};
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int Get() const { return fd_; }
-  bool Valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 [[noreturn]] void Fail(const char* doing) {
   throw File_Error(std::string(Total_File_Name) + ": " + doing + ": " + std::strerror(errno));

@@ -1,4 +1,4 @@
-#include "alias.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 

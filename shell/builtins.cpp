@@ -14,7 +14,7 @@ namespace {
 
 // The working directory, or the empty text when it cannot be named (it was removed, or
 // it is too deep): cd must still work from there, and an empty Old_Pwd is already handled.
-std::string Current_Directory() {
+std::string Current_Directory_Or_Empty() {
   std::string buffer(256, '\0');
   while (true) {
     if (::getcwd(buffer.data(), buffer.size()) != nullptr) {
@@ -65,7 +65,7 @@ std::string Change_Directory(std::string_view line, const std::string& old_pwd, 
   if (words.size() > 2) return old_pwd;
   if (words.size() < 2) {
     const char* home = std::getenv("HOME");
-    std::string previous = Current_Directory();
+    std::string previous = Current_Directory_Or_Empty();
     Enter(home != nullptr ? home : "");
     return previous;
   }
@@ -75,11 +75,11 @@ std::string Change_Directory(std::string_view line, const std::string& old_pwd, 
       out << "no old_pwd." << '\n';
       return old_pwd;
     }
-    std::string previous = Current_Directory();
+    std::string previous = Current_Directory_Or_Empty();
     Enter(old_pwd);
     return previous;
   }
-  std::string previous = Current_Directory();
+  std::string previous = Current_Directory_Or_Empty();
   Enter(words[1]);
   return previous;
 }

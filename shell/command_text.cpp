@@ -1,6 +1,4 @@
-#include "command_text.hpp"
-
-#include "quote.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 

@@ -13,28 +13,13 @@
 #include <system_error>
 #include <vector>
 
+#include "nk-descriptor.hpp"
 #include "nk-shell.hpp"
 #include "pattern.hpp"
-#include "quote.hpp"
 
 namespace nk::shell {
 
 namespace {
-
-// A directory read with getdents64 straight into a buffer: readdir takes the stream's
-// lock for every entry, which in a process with threads costs two atomic operations a
-// name.
-class Directory {
- public:
-  explicit Directory(int fd) : fd_(fd) {}
-  Directory(const Directory&) = delete;
-  Directory& operator=(const Directory&) = delete;
-  ~Directory() { ::close(fd_); }  // on every way out, an error thrown halfway included
-  int Fd() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 std::string Shown(const std::string& path) {
   return path.empty() ? "/" : path;
@@ -45,14 +30,14 @@ std::string Shown(const std::string& path) {
                          std::error_code(error, std::generic_category()).message());
 }
 
-// The directory at `path` ("" is the root), or null when the path names no directory:
+// The directory at `path` ("" is the root), or none when the path names no directory:
 // that ends a branch of the walk silently, while a directory that refuses to be read
 // is an error, so the user never mistakes a locked directory for an empty one.
-std::optional<Directory> Open_Directory(const std::string& path) {
-  const int fd = ::open(Shown(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
-  if (fd >= 0) return std::optional<Directory>(std::in_place, fd);
+Descriptor Open_Directory(const std::string& path) {
+  Descriptor dir(::open(Shown(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK));
+  if (dir.Valid()) return dir;
   if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP || errno == ENAMETOOLONG) {
-    return std::nullopt;
+    return dir;
   }
   Fail("cannot open directory", path, errno);
 }
@@ -63,11 +48,13 @@ bool Is_Dot_Or_Dot_Dot(const char* name) {
 
 // Calls `visit` with every entry of `dir` but "." and "..", in the order delivered.
 // Each call has a buffer of its own: `visit` may walk into a subdirectory meanwhile.
+// Read with getdents64 straight into that buffer: readdir takes the stream's lock for
+// every entry, which in a process with threads costs two atomic operations a name.
 template <typename Visit>
-void For_Each_Entry(const Directory& dir, const std::string& path, Visit visit) {
+void For_Each_Entry(const Descriptor& dir, const std::string& path, Visit visit) {
   std::vector<char> buffer(32 * 1024);
   for (;;) {
-    const ssize_t count = ::getdents64(dir.Fd(), buffer.data(), buffer.size());
+    const ssize_t count = ::getdents64(dir.Get(), buffer.data(), buffer.size());
     // A read that fails halfway must not pass for the end of the directory.
     if (count < 0) Fail("cannot read directory", path, errno);
     if (count == 0) return;
@@ -130,9 +117,9 @@ class Walk {
     }
     if (next == components_.size()) return List(reached);
     const auto dir = Open_Directory(reached);
-    if (!dir) return;
+    if (!dir.Valid()) return;
     const Pattern& component = components_[next];
-    For_Each_Entry(*dir, reached, [&](const dirent64& entry) {
+    For_Each_Entry(dir, reached, [&](const dirent64& entry) {
       if (!component.Matches(entry.d_name)) return;
       std::string path = reached + '/' + entry.d_name;
       if (Is_Directory(entry, path)) From(std::move(path), next + 1);
@@ -142,10 +129,10 @@ class Walk {
   // The directory part is read once for all entries; each entry costs only its name.
   void List(const std::string& reached) {
     const auto dir = Open_Directory(reached);
-    if (!dir) return;
+    if (!dir.Valid()) return;
     Pattern::State after_directory = final_.Start();
     final_.Advance(after_directory, reached + '/', scratch_);
-    For_Each_Entry(*dir, reached, [&](const dirent64& entry) {
+    For_Each_Entry(dir, reached, [&](const dirent64& entry) {
       if (final_.Matches_After(after_directory, entry.d_name, work_, scratch_))
         found_.push_back(text::Decode_Utf8(reached + '/' + entry.d_name));
     });
@@ -163,8 +150,9 @@ Wide_String_Array& Found_Names_Of(Result_Record& result) {
   return *result.Found_Names;
 }
 
-// The working directory without its trailing "/" ("" for the root).
-std::string Current_Directory() {
+// The working directory without its trailing "/" ("" for the root); a search cannot
+// start without it.
+std::string Current_Directory_Or_Throw() {
   std::error_code error;
   std::string path = std::filesystem::current_path(error).string();
   if (error || path.empty() || path[0] != '/') {
@@ -221,7 +209,7 @@ Completion_Answer Complete_Last_Word(std::string_view line) {
     // The working directory is taken as it is: read as a pattern, a directory named
     // "a[b" would break every completion and one named "x*" would search its siblings.
     Walk walk("", Anywhere(word), *answer.Result->Found_Names);
-    walk.Run(Current_Directory());
+    walk.Run(Current_Directory_Or_Throw());
   } else {
     // A word ending in "/" gives "**", which matches what "*" matches: every entry.
     Search_Directory(word.substr(0, slash + 1), Anywhere(word.substr(slash + 1)), *answer.Result);

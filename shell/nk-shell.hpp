@@ -147,6 +147,34 @@ constexpr bool Is_Total_Line(std::string_view line) {
   return !line.empty() && (line.front() == '+' || line.front() == '-');
 }
 
+// Quoting for the command interpreter: the one rule for program paths, completed file
+// names and the sampler's command. The characters that sh may read as something other than themselves in an unquoted
+// word: blank, tab, line feed, both quotes, backslash, "$", backquote, ";", "&", "|",
+// "<", ">", "(", ")", "*", "?", "[", "#", "~", "=", "%", "{", "}".
+inline constexpr std::string_view Shell_Special = " \t\n'\"\\$`;&|<>()*?[#~=%{}";
+
+// `text` as one single-quoted word: no character in it is special to the shell; a "'"
+// inside is written '\''.
+std::string Shell_Quote(std::string_view text);
+// `text` unchanged when it holds no Shell_Special character (any other byte, non-ASCII
+// ones included, stands for itself), else Shell_Quote(text). The empty text is quoted,
+// so that it stays one word.
+std::string Quote_If_Special(std::string_view text);
+
+// The text handed to "/usr/bin/sh -c" for an external command line: `full_path` (quoted
+// only when the shell would misread it) standing for the program name `name` at the head
+// of `line`, followed by one blank and the rest of the line after the blank that ends the
+// name; the path alone when the line is the name alone.
+std::string Command_Text(std::string_view full_path, std::string_view name, std::string_view line);
+
+// The first word as alias lookup sees it: the text before the first blank when a blank
+// comes before the last non-blank character, else the line without trailing blanks.
+std::string_view Alias_Word(std::string_view line);
+
+// The line rebuilt from the first alias (in definition order) named exactly like its
+// first word, with every double quote removed; nullopt when no alias matches.
+std::optional<std::string> Substitute_Alias(std::string_view line, const Attribut_Table& aliases);
+
 // ---- Builtins -----------------------------------------------------------------------
 
 // alias / set: define, or list the table on `out` when alone. Silent on bad input.

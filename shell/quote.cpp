@@ -1,4 +1,4 @@
-#include "quote.hpp"
+#include "nk-shell.hpp"
 
 namespace nk::shell {
 

@@ -25,6 +25,17 @@ constexpr bool Is_Raw_Byte(char32_t c) {
   return c >= 0xDC80 && c <= 0xDCFF;
 }
 
+// Surrogates (raw bytes among them) and values beyond U+10FFFF.
+constexpr bool Has_No_Utf8_Form(char32_t c) {
+  return c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF);
+}
+
+// U+0000 to U+001F and U+007F to U+009F: the keys that edit, and what must never reach
+// the terminal as itself.
+constexpr bool Is_Control(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
 // The next byte of input, or nullopt at its end.
 using Byte_Source = std::function<std::optional<unsigned char>()>;
 

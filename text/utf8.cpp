@@ -100,7 +100,7 @@ std::string Encode_Utf8(std::u32string_view text) {
       bytes += static_cast<char>(c - 0xDC00);
       continue;
     }
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+    if (Has_No_Utf8_Form(c)) {
       c = 0xFFFD;
     }
     if (c < 0x80) {

@@ -30,14 +30,6 @@ class Utf8_Scope {
   locale_t previous_;
 };
 
-constexpr bool Is_Control(char32_t c) {
-  return c < 0x20 || (c >= 0x7F && c < 0xA0);
-}
-
-constexpr bool Has_No_Utf8_Form(char32_t c) {
-  return c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF);  // raw bytes are surrogates too
-}
-
 // Shown_Cell inside a Utf8_Scope.
 Cell Cell_In(const Utf8_Scope& scope, char32_t c) {
   constexpr Cell replaced{Replacement_Character, 1};

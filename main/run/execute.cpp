@@ -10,8 +10,7 @@
 #include <iostream>
 #include <string>
 
-#include "alias.hpp"
-#include "command_text.hpp"
+#include "nk-shell.hpp"
 #include "nk-text.hpp"
 #include "run/path_search.hpp"
 #include "run/spawn.hpp"

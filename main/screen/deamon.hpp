@@ -38,4 +38,17 @@ class Deamon : public Request_Server<Deamon_Op> {
   bool start_paused_;
 };
 
+// Deamon paused for a scope and resumed on every way out of it, a throw included: a
+// Resume skipped would freeze the prompt for the rest of the run.
+class Deamon_Paused {
+ public:
+  explicit Deamon_Paused(Deamon& deamon) : deamon_(deamon) { deamon_.Pause(); }
+  ~Deamon_Paused() { deamon_.Resume(); }
+  Deamon_Paused(const Deamon_Paused&) = delete;
+  Deamon_Paused& operator=(const Deamon_Paused&) = delete;
+
+ private:
+  Deamon& deamon_;
+};
+
 }  // namespace nk::main

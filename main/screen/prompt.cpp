@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "nk-shell.hpp"
 #include "nk-text.hpp"
-#include "quote.hpp"
 
 namespace nk::main {
 

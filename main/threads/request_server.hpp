@@ -15,9 +15,9 @@ namespace nk::main {
 // latch it is given, i.e. has finished its own start-up.
 std::thread Start_Named_Thread(const char* name, std::function<void(std::latch&)> body);
 
-// The thread and the inbox that each background thread is built on. Stop sends the
-// thread's own stop request; a thread that never started closes its inbox instead, so
-// neither Stop nor any later caller blocks on it.
+// The thread and the inbox that each of the program's threads is built on. Stop sends
+// the thread's own stop request; a thread that never started closes its inbox instead,
+// so neither Stop nor any later caller blocks on it.
 template <typename Request>
 class Request_Server {
  public:
@@ -29,7 +29,7 @@ class Request_Server {
       inbox_.Close();
       return;
     }
-    inbox_.Call(Request(stop_), Waits::ACCEPT);
+    inbox_.Call(Request(stop_), stop_waits_);
   }
   void Join() {
     if (thread_.joinable()) {
@@ -38,7 +38,9 @@ class Request_Server {
   }
 
  protected:
-  Request_Server(const char* name, Request stop) : name_(name), stop_(std::move(stop)) {}
+  // `stop_waits`: how long Stop holds its caller.
+  Request_Server(const char* name, Request stop, Waits stop_waits = Waits::ACCEPT)
+      : name_(name), stop_(std::move(stop)), stop_waits_(stop_waits) {}
   // The derived destructor stops and joins first: the thread still uses its members.
   ~Request_Server() = default;
 
@@ -52,6 +54,7 @@ class Request_Server {
  private:
   const char* name_;
   Request stop_;
+  Waits stop_waits_;
   std::thread thread_;
 };
 

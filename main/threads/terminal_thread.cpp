@@ -17,10 +17,6 @@ namespace nk::main {
 
 namespace {
 
-constexpr bool Is_Control(char32_t c) {
-  return c <= 0x1F || (c >= 0x7F && c <= 0x9F);
-}
-
 constexpr char32_t Tab = U'\t';
 constexpr char32_t Line_Feed = U'\n';
 constexpr char32_t Carriage_Return = U'\r';
@@ -29,25 +25,8 @@ constexpr char32_t Delete = U'\x7F';   // what the Backspace key sends
 
 }  // namespace
 
-Terminal_Thread::~Terminal_Thread() {
-  if (thread_.joinable()) {
-    Send({Request_Kind::Quit});
-    Join();
-  }
-}
-
-void Terminal_Thread::Start() {
-  thread_ = Start_Named_Thread("terminal.proc", [this](std::latch& started) { Run(started); });
-}
-
 bool Terminal_Thread::Send(Terminal_Request request) {
   return inbox_.Call(request, Waits_For_Body(request.Kind) ? Waits::BODY : Waits::ACCEPT);
-}
-
-void Terminal_Thread::Join() {
-  if (thread_.joinable()) {
-    thread_.join();
-  }
 }
 
 void Terminal_Thread::Run(std::latch& started) {
@@ -57,10 +36,10 @@ void Terminal_Thread::Run(std::latch& started) {
   // Paused until the key loop's first request: a prompt drawn earlier would land in the
   // middle of what the start-up options print, or after their one-shot output.
   deamon_ = std::make_unique<Deamon>([this] { screen_->Refresh(); }, settings_.Redraw_Period, true);
-  started.count_down();
   cpu_->Start();
   screen_->Start();
   deamon_->Start();
+  started.count_down();  // Start returns: every thread runs
   // No sample of its own at start-up: the key loop's first Refresh takes one anyway, and a
   // one-shot run (-t, -a ...) must not spawn the sampler at all.
   while (auto accepted = inbox_.Accept()) {
@@ -124,7 +103,7 @@ bool Terminal_Thread::Serve(const Terminal_Request& request) {
 }
 
 void Terminal_Thread::Serve_Key(char32_t c) {
-  if (!Is_Control(c)) {
+  if (!text::Is_Control(c)) {
     Append(c);
   } else if (c == Tab) {
     Complete();
@@ -197,14 +176,12 @@ void Terminal_Thread::Enter() {
   if (std::exchange(owed_, false)) {
     screen_->Refresh();
   }
-  // Pause before Line_Lock: deamon may be inside a redraw that waits for the lock.
-  deamon_->Pause();
-  {
-    Semaphore_Guard hold(state_->Line_Lock);
-    Write_Whole(settings_.Output_Fd, "\n");
-    Execute_Line(*state_);  // reports its own failures and flushes
-    deamon_->Resume();
-  }
+  // Paused before Line_Lock is taken: a periodic redraw already waiting for the lock
+  // would never accept the pause, and Enter would wait for it with the lock held.
+  const Deamon_Paused paused(*deamon_);
+  const Semaphore_Guard hold(state_->Line_Lock);
+  Write_Whole(settings_.Output_Fd, "\n");
+  Execute_Line(*state_);  // reports its own failures and flushes
 }
 
 void Terminal_Thread::Clear_Screen() {

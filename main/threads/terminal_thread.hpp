@@ -11,13 +11,12 @@
 
 #include <chrono>
 #include <memory>
-#include <thread>
 
 #include "nelk.hpp"
 #include "screen/cpu_process.hpp"
 #include "screen/deamon.hpp"
 #include "screen/screen.hpp"
-#include "threads/rendezvous.hpp"
+#include "threads/request_server.hpp"
 #include "threads/shell_state.hpp"
 #include "threads/terminal_requests.hpp"
 
@@ -28,22 +27,26 @@ struct Terminal_Settings {
   std::chrono::milliseconds Redraw_Period{500};  // deamon's wait
 };
 
-class Terminal_Thread {
+// Stop is Quit; Join returns once the thread and its three background threads have ended.
+class Terminal_Thread : public Request_Server<Terminal_Request> {
  public:
   explicit Terminal_Thread(Terminal& terminal, Terminal_Settings settings = {})
-      : terminal_(terminal), settings_(settings) {}
+      : Request_Server("terminal.proc", {Request_Kind::Quit}, Waits::BODY),
+        terminal_(terminal),
+        settings_(settings) {}
   // Quits, if nobody did, and waits for all four threads.
-  ~Terminal_Thread();
-  Terminal_Thread(const Terminal_Thread&) = delete;
-  Terminal_Thread& operator=(const Terminal_Thread&) = delete;
+  ~Terminal_Thread() {
+    Stop();
+    Join();
+  }
 
   // Starts the thread; returns once its locks, tables and background threads exist.
-  void Start();
+  void Start() {
+    Launch([this](std::latch& started) { Run(started); });
+  }
   // Sends one request; returns when it is accepted, or done for Quit, Key and the two
   // history moves. False once the thread has quit.
   bool Send(Terminal_Request request);
-  // Returns once the thread and its three background threads have ended.
-  void Join();
   // The thread's state; valid from Start on. Line and Previous_Length only under Line_Lock.
   Shell_State& State() { return *state_; }
 
@@ -70,8 +73,6 @@ class Terminal_Thread {
 
   Terminal& terminal_;
   Terminal_Settings settings_;
-  Rendezvous<Terminal_Request> inbox_;
-  std::thread thread_;
   std::unique_ptr<Shell_State> state_;
   std::unique_ptr<Cpu_Process> cpu_;
   std::unique_ptr<Screen> screen_;

@@ -79,6 +79,30 @@ TEST(InteractiveTerminal, PipedInputRunsToItsEnd) {
   EXPECT_EQ(tree.Read_File("nk.shared.total_sum"), std::nullopt) << "the shell made no total";
 }
 
+// As scripts/run asks: the terminals that send xterm's keys count as xterm unless -N chose
+// a kind, and the programs nelk runs do not inherit the request.
+TEST(InteractiveTerminal, TheXtermFamilyCountsAsXtermOnlyWhenAsked) {
+  const Temp_Tree tree;
+  const std::vector<std::string> asked = {"NELK_XTERM_FAMILY=1"};
+  const struct {
+    std::string Term;
+    std::vector<std::string> Environment, Arguments;
+    std::string Kind;
+  } cases[] = {{"tmux-256color", asked, {}, "XTERM"},
+               {"screen", asked, {}, "XTERM"},
+               {"rxvt-unicode", asked, {"-N", "linux"}, "LINUX"},
+               {"rxvt", asked, {}, "XTERM"},
+               {"xterm-256color", {}, {}, "NONE"},
+               {"vt100", asked, {}, "NONE"}};
+  for (const auto& c : cases) {
+    const auto run =
+        Run_Piped(tree, {.Term = c.Term, .Arguments = c.Arguments, .Environment = c.Environment},
+                  "echo x${NELK_XTERM_FAMILY}x\n");
+    EXPECT_EQ(run.Output.rfind("Greetings tester!\n\r" + c.Kind + ":", 0), 0U) << run.Output;
+    EXPECT_EQ(run.Output.find("\nxx\n") != std::string::npos, c.Kind != "NONE") << run.Output;
+  }
+}
+
 TEST(InteractiveTerminal, LongLineStaysOnOneRowAndFollowsAResize) {
   Pty_Session session;
   const std::string line = "echo " + std::string(147, 'a') + std::string(40, '0') + "ABCDEFGH";

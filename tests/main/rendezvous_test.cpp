@@ -111,6 +111,21 @@ TEST(Rendezvous, CloseTurnsAwayWaitingAndLaterCallers) {
   EXPECT_TRUE(inbox.Is_Closed());
 }
 
+// Closing from outside, as a stop does, wakes a server asleep in a wait that would
+// otherwise outlast the guard.
+TEST(Rendezvous, CloseWakesASleepingServer) {
+  Rendezvous<int> inbox;
+  std::binary_semaphore left{0};
+  std::thread server([&] {
+    EXPECT_FALSE(inbox.Accept_For(2 * Guard).has_value());
+    left.release();
+  });
+  std::this_thread::sleep_for(20ms);  // asleep by now, on all but the busiest machine
+  inbox.Close();
+  EXPECT_TRUE(left.try_acquire_for(Guard));
+  server.join();
+}
+
 // A request placed just as the server's wait times out is still taken, by this Accept_For
 // or the next: a lost wake-up of the futex hand-off would leave the caller asleep.
 TEST(Rendezvous, RequestsRacingATimeOutAreAllServed) {

@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <semaphore>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -158,15 +160,48 @@ TEST_F(Threads, ScreenBlanksThePreviousFrameAndKeepsGoingOnADamagedTotal) {
   state.Line_Lock.release();
 }
 
-// Before the key loop's first request nothing is drawn and, as a one-shot run never gets
-// that far, the sampler never runs. The periodic redraw after it: tests/e2e.
-TEST_F(Threads, NoPeriodicRedrawBeforeTheKeyLoopsFirstRequest) {
+// Start returns with all four threads running. Before the key loop's first request nothing
+// is drawn and, as a one-shot run never gets that far, the sampler never runs. The
+// periodic redraw after it: tests/e2e.
+TEST_F(Threads, StartReturnsWithEveryThreadRunningThatDrawNothingBeforeTheFirstRequest) {
   Terminal terminal;
   Terminal_Thread thread(terminal, Terminal_Settings{output_, 1ms});
   thread.Start();
+  std::multiset<std::string> names;
+  for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+    names.insert(Read_File(task.path() / "comm"));
+  }
+  for (const char* name : {"terminal.proc\n", "cpu_process\n", "screen\n", "deamon\n"}) {
+    EXPECT_EQ(names.count(name), 1U) << name;
+  }
   std::this_thread::sleep_for(50ms);  // fifty periods
   EXPECT_EQ(Output(), "");
   EXPECT_EQ(Runs(), 0);
+}
+
+// A redraw every millisecond is often waiting for the line just as Enter starts a
+// command: Enter must neither wait for it holding the line nor leave it paused.
+TEST_F(Threads, CommandsRunWhileThePromptRedrawsEveryMillisecond) {
+  Terminal terminal;
+  Terminal_Thread thread(terminal, Terminal_Settings{output_, 1ms});
+  thread.Start();
+  std::binary_semaphore typed{0};
+  std::thread typist([&] {
+    for (int line = 0; line < 40; ++line) {
+      for (const char32_t key : std::u32string_view(U"+1\r")) thread.Send({Request_Kind::Key, key});
+    }
+    typed.release();
+  });
+  if (!typed.try_acquire_for(60s)) {
+    std::cerr << "Enter hung with a periodic redraw under way\n";
+    std::_Exit(1);  // the hung threads cannot be joined
+  }
+  typist.join();
+  EXPECT_EQ(nk::shared::Read_Total_Sum(), 4000);
+  thread.Send({Request_Kind::History_Forward});  // returns once the last key's frame is drawn
+  const auto runs = Runs();
+  for (int wait = 0; wait < 3000 && Runs() == runs; ++wait) std::this_thread::sleep_for(10ms);
+  EXPECT_GT(Runs(), runs) << "the prompt is still redrawn after the last command";
 }
 
 // ---- the terminal thread --------------------------------------------------------------

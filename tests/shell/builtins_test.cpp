@@ -16,8 +16,6 @@
 #include <tuple>
 #include <vector>
 
-#include "alias.hpp"
-#include "command_text.hpp"
 #include "nk-shell.hpp"
 #include "scratch.hpp"
 

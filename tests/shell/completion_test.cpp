@@ -13,7 +13,6 @@
 
 #include "nk-shell.hpp"
 #include "pattern.hpp"
-#include "quote.hpp"
 #include "scratch.hpp"
 
 namespace nk::shell {
@@ -171,11 +170,11 @@ std::string Output_Of(const std::string& command) {
   return out;
 }
 
-// Quoted when they hold a character special to sh, as they are otherwise, in UTF-8 and with
-// invalid bytes kept.
+// Quoted when they hold a character special to sh (the README's list), as they are
+// otherwise, in UTF-8 and with invalid bytes kept.
 TEST_F(CompletionTest, CompletedNamesReachTheShellAsExactlyThemselves) {
   std::vector<std::pair<std::string, bool>> cases;  // name, quoted
-  for (const char special : Shell_Special)
+  for (const char special : std::string_view(" \t\n'\"\\$`;&|<>()*?[#~=%{}"))
     cases.push_back({std::string("a") + special + "b", true});
   for (const char* trap : {"it's", "'", "$(touch hit)", "`touch hit`", "x;touch hit", "a b&c"})
     cases.push_back({trap, true});
