@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -10,6 +11,10 @@
 #include "threads/shell_state.hpp"
 
 namespace nk::main {
+
+// The longest a redraw waits for the total file's lock held by another process: an update
+// holds it for microseconds, and each key waits for its redraw.
+inline constexpr std::chrono::milliseconds Total_Lock_Wait{100};
 
 enum class Screen_Op { REFRESH, STOP };
 // "screen": draws the prompt and the line in one write, under Line_Lock.
@@ -47,6 +52,7 @@ class Screen : public Request_Server<Screen_Op> {
   std::optional<std::size_t> columns_;
   bool columns_read_ = false;
   shared::Total_Cache total_;
+  std::string shown_total_;  // the total's image last read, empty before the first
 };
 
 }  // namespace nk::main
