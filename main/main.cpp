@@ -96,7 +96,8 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
 // swallows the frames.
 void Open_Standard_Descriptors() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (::fcntl(fd, F_GETFD) < 0 && ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd) {
+    if (::fcntl(fd, F_GETFD) < 0 &&
+        ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd) {
       std::_Exit(EXIT_FAILURE);  // no /dev/null: nothing safe is left to do
     }
   }

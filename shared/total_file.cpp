@@ -18,13 +18,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <chrono>
-#include <optional>
-#include <thread>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "nk-shared-cache.hpp"

@@ -60,7 +60,8 @@ int Spawn(pid_t& child, const std::string& program, const std::vector<std::strin
   }
   posix_spawnattr_setflags(&attributes, flags);
   const auto argv = Argv_Of(program, arguments);
-  const int error = posix_spawn(&child, program.c_str(), actions, &attributes, argv.data(), environ);
+  const int error =
+      posix_spawn(&child, program.c_str(), actions, &attributes, argv.data(), environ);
   posix_spawnattr_destroy(&attributes);
   return error;
 }
@@ -76,8 +77,8 @@ bool Wait_Within(pid_t child, std::chrono::milliseconds limit) {
     if (ended == child || (ended < 0 && errno != EINTR)) {
       break;
     }
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       if (handle >= 0) {
         ::close(handle);

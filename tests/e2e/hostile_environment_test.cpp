@@ -1,0 +1,207 @@
+// What the world around nelk may do to it: a sampler that complains, hangs or finds no
+// home, an output pipe that fills or closes, a total file locked by another process,
+// closed standard descriptors, a stop and a continue. Whatever happens, nothing but
+// frames reaches the screen, the modes come back and nothing of nelk is left running.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/pty_session.hpp"
+
+namespace nk::pty_test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// The fields of /proc/PID/stat after the name: state, parent, group, session.
+std::vector<std::string> Stat_Fields(const std::string& pid) {
+  std::ifstream file("/proc/" + pid + "/stat");
+  std::string text((std::istreambuf_iterator<char>(file)), {});
+  std::istringstream rest(text.substr(text.rfind(')') + 1));
+  std::vector<std::string> fields(4);
+  for (auto& field : fields) rest >> field;
+  return fields;
+}
+
+// Processes still in `session` (zombies not yet reaped by init, not counted), waiting a
+// little for the kernel to finish what a SIGKILL started.
+std::vector<std::string> Left_In(pid_t session) {
+  std::vector<std::string> left;
+  for (int look = 0; look < 200; ++look, std::this_thread::sleep_for(10ms)) {
+    left.clear();
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+      const std::string pid = entry.path().filename();
+      if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+      const auto fields = Stat_Fields(pid);
+      if (fields[3] == std::to_string(session) && fields[0] != "Z") left.push_back(pid);
+    }
+    if (left.empty()) break;
+  }
+  return left;
+}
+
+// The status as a shell reports it: the exit code, or 128+N after signal N.
+int Shell_Status(int wait_status) {
+  return WIFSIGNALED(wait_status) ? 128 + WTERMSIG(wait_status) : WEXITSTATUS(wait_status);
+}
+
+// The status, after the end every way out must meet: modes back, nothing left running.
+int Ended(Pty_Session& session) {
+  const int status = Shell_Status(session.Wait_Exit());
+  EXPECT_TRUE(session.Modes_Restored());
+  EXPECT_EQ(Left_In(session.Pid), std::vector<std::string>{});
+  return status;
+}
+
+TEST(HostileEnvironment, TheSamplerNeitherWritesOnTheScreenNorHoldsItUp) {
+  // Starts in HOME (7.0), complains, and hangs once told to.
+  const std::string script =
+      "#!/bin/sh\necho complaint >&2\n[ -e \"$HOME/hang\" ] && exec sleep 1000\n"
+      "[ \"$(pwd -P)\" = \"$HOME\" ] && echo 7.0 || echo 9.0\n";
+  {
+    // A HOME that is not there: the sample file cannot be created.
+    Pty_Session session({.Environment = {"HOME=/nonexistent/home"}});
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(session.Wait_For_Frame().Before, "");
+  }
+  Pty_Session session({.Cpu_Script = script});
+  EXPECT_EQ(session.Wait_For_Frame().Usage, "  7.0%");
+  fs::remove(session.Tree.Work());  // nelk's own folder is gone
+  for (int k = 0; k < 3; ++k) {
+    const Frame frame = session.Wait_For_Frame();
+    EXPECT_EQ(frame.Before, "");
+    EXPECT_EQ(frame.Usage, "  7.0%");
+  }
+  session.Tree.Write_File("../home/hang", "");
+  // Each redraw now waits for the sampler's time limit, and keeps the last figure.
+  session.Write("e");
+  const Frame typed = session.Wait_For_Frame();
+  EXPECT_EQ(typed.Before, "");
+  EXPECT_EQ(typed.Usage, "  7.0%");
+  // The orderly ending waits for a redraw that waits for the sampler: it is cut short.
+  ASSERT_EQ(::kill(session.Pid, SIGTERM), 0);
+  EXPECT_EQ(Ended(session), 128 + SIGTERM);
+}
+
+TEST(HostileEnvironment, ATotalLockedByAnotherProcessShowsTheLastTotal) {
+  Pty_Session session;
+  EXPECT_EQ(session.Run_Line("+5"), "");
+  const std::string file = session.Tree.Work() + "/nk.shared.total_sum";
+  const int held = ::open(file.c_str(), O_RDWR);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  ASSERT_EQ(::pwrite(held, "\xbc\x02\0\0", 4, 0), 4);  // 7.00, not to be read yet
+  session.Write("x");
+  EXPECT_EQ(session.Wait_For_Frame().Total, " 5.00");
+  ::flock(held, LOCK_UN);
+  session.Write("y");
+  EXPECT_EQ(session.Wait_For_Frame().Total, " 7.00");
+  ::close(held);
+}
+
+TEST(HostileEnvironment, AStopAtThePromptGivesTheModesBackUntilContinued) {
+  // A parent in the same session runs nelk as a job, as a login shell would, and brings it
+  // back to the foreground after a line.
+  Pty_Session session(
+      {.Program = "/bin/sh", .Arguments = {"-c", "set -m; \"$0\"; read x; fg", NELK_BINARY}});
+  pid_t nelk = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename();
+    if (pid.find_first_not_of("0123456789") == std::string::npos &&
+        Stat_Fields(pid)[1] == std::to_string(session.Pid))
+      nelk = std::stoi(pid);
+  }
+  ASSERT_GT(nelk, 0);
+  ASSERT_EQ(::kill(nelk, SIGTSTP), 0);
+  ASSERT_TRUE(
+      session.Wait_Until([&] { return Stat_Fields(std::to_string(nelk))[0] == "T"; }, "the stop"));
+  EXPECT_TRUE(session.Modes_Restored());
+  session.Write("\n");  // read x; fg
+  EXPECT_EQ(session.Wait_For_Frame().Usage, "  1.0%");
+  EXPECT_EQ(session.Modes().c_lflag & (ICANON | ECHO), 0u);
+  EXPECT_EQ(session.Run_Line("echo back"), "back\r\n");
+  session.Write("\x1b\x1b");
+  EXPECT_EQ(Ended(session), 0);
+}
+
+// The program with the terminal as input and a pipe as output, as in `nelk | reader`.
+struct Piped_Output : Child {
+  Piped_Output() {
+    int ends[2];
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 || ::pipe2(ends, O_CLOEXEC))
+      throw std::runtime_error("openpty or pipe failed");
+    ::tcgetattr(slave, &initial);
+    Start({}, tree, slave, ends[1]);
+    Fd = ends[0];
+    writer = ends[1];
+    ::fcntl(Fd, F_SETFL, O_NONBLOCK);
+    ::fcntl(writer, F_SETFL, O_NONBLOCK);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (Screen.find("$ ") == std::string::npos && Pump(deadline)) {
+    }
+  }
+  ~Piped_Output() {
+    Stop();
+    for (const int fd : {master, slave, writer}) ::close(fd);
+  }
+  // Waits for the end without reading the pipe; the status as a shell reports it.
+  int Status_Unread() {
+    for (int look = 0; look < 2000 && Running(); ++look) std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(Running());
+    termios now{};
+    ::tcgetattr(slave, &now);
+    EXPECT_TRUE(now.c_lflag == initial.c_lflag && now.c_iflag == initial.c_iflag);
+    EXPECT_EQ(Left_In(Pid), std::vector<std::string>{});
+    return Running() ? -1 : Shell_Status(*Status);
+  }
+  Temp_Tree tree;
+  int master = -1, slave = -1, writer = -1;
+  termios initial{};
+};
+
+TEST(HostileEnvironment, AFullOrClosedOutputPipeEndsInOrder) {
+  {
+    Piped_Output run;
+    ASSERT_NE(run.Screen.find("$ "), std::string::npos);
+    while (::write(run.writer, std::string(4096, 'x').data(), 4096) > 0) {
+    }
+    [[maybe_unused]] const auto typed = ::write(run.master, "a", 1);  // its frame cannot go
+    std::this_thread::sleep_for(100ms);
+    ASSERT_EQ(::kill(run.Pid, SIGTERM), 0);
+    EXPECT_EQ(run.Status_Unread(), 128 + SIGTERM);
+  }
+  Piped_Output run;
+  ::close(std::exchange(run.Fd, -1));
+  [[maybe_unused]] const auto typed = ::write(run.master, "a", 1);
+  EXPECT_EQ(run.Status_Unread(), 128 + SIGPIPE);
+}
+
+TEST(HostileEnvironment, ClosedStandardDescriptorsAreOpenedOnNull) {
+  const Temp_Tree tree;
+  const auto closed = [&](const char* redirection, std::string_view input) {
+    return Run_Piped(tree,
+                     {.Program = "/bin/sh",
+                      .Arguments = {"-c", std::string("exec \"$0\" ") + redirection, NELK_BINARY}},
+                     input);
+  };
+  const auto no_input = closed("<&-", "");
+  EXPECT_EQ(no_input.Exit(), 0);
+  EXPECT_EQ(no_input.Output.substr(0, 18), "Greetings tester!\n");
+  // The command's own output goes where the frames go: nowhere, and without complaint.
+  const auto no_output = closed(">&-", "echo hi\n");
+  EXPECT_EQ(no_output.Exit(), 0);
+  EXPECT_EQ(no_output.Output, "");
+}
+
+}  // namespace
+}  // namespace nk::pty_test
