@@ -145,7 +145,6 @@ struct Piped_Output : Child {
     Fd = ends[0];
     writer = ends[1];
     ::fcntl(Fd, F_SETFL, O_NONBLOCK);
-    ::fcntl(writer, F_SETFL, O_NONBLOCK);
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     while (Screen.find("$ ") == std::string::npos && Pump(deadline)) {
     }
@@ -173,8 +172,12 @@ TEST(HostileEnvironment, AFullOrClosedOutputPipeEndsInOrder) {
   {
     Piped_Output run;
     ASSERT_NE(run.Screen.find("$ "), std::string::npos);
-    while (::write(run.writer, "x", 1) == 1) {
+    // Non-blocking through a description of its own: nelk's writes must still block.
+    const int filler = ::open(("/proc/self/fd/" + std::to_string(run.writer)).c_str(),
+                              O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    while (::write(filler, "x", 1) == 1) {
     }
+    ::close(filler);
     [[maybe_unused]] const auto typed = ::write(run.master, "a", 1);  // its frame cannot go
     std::this_thread::sleep_for(100ms);
     ASSERT_EQ(::kill(run.Pid, SIGTERM), 0);
