@@ -77,7 +77,10 @@ void Restore_Now() {
   if (const pid_t group = sampler_group.load(); group > 0) {
     ::kill(-group, SIGKILL);
   }
-  if (frames_drawn.load() && ::isatty(STDOUT_FILENO) == 1) {
+  // Only when the byte has room: a terminal that does not drain must not hold the way out.
+  pollfd output{STDOUT_FILENO, POLLOUT, 0};
+  if (frames_drawn.load() && ::isatty(STDOUT_FILENO) == 1 && ::poll(&output, 1, 0) == 1 &&
+      (output.revents & POLLOUT) != 0) {
     [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, "\n", 1);
   }
   struct sigaction fallback {};
