@@ -101,8 +101,9 @@ TEST(Spawn, ABoundedRunIsDetachedAndEndsWithinItsLimit) {
   const int saved_input = ::dup(STDIN_FILENO);
   ::dup2(pipe_ends[0], STDIN_FILENO);
   EXPECT_EQ(Run_Bounded("/bin/sh",
-                        {"-c", "readlink /proc/$$/fd/0 /proc/$$/fd/2 >out; pwd -P >>out; "
-                               "cut -d' ' -f5 /proc/$$/stat >>out; echo $$ >>out"},
+                        {"-c",
+                         "readlink /proc/$$/fd/0 /proc/$$/fd/2 >out; pwd -P >>out; "
+                         "cut -d' ' -f5 /proc/$$/stat >>out; echo $$ >>out"},
                         {folder, 10s}, note),
             Bounded_End::ENDED);
   ::dup2(saved_input, STDIN_FILENO);

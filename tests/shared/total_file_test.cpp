@@ -1,7 +1,7 @@
 // The total file: bytes on disk, missing and corrupt files, range checks, the pinned
 // directory, updates from many threads at once, and the cached read.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <unistd.h>
