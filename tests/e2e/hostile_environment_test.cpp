@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -25,31 +26,28 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-// The fields of /proc/PID/stat after the name: state, parent, group, session.
-std::vector<std::string> Stat_Fields(const std::string& pid) {
-  std::ifstream file("/proc/" + pid + "/stat");
-  std::string text((std::istreambuf_iterator<char>(file)), {});
-  std::istringstream rest(text.substr(text.rfind(')') + 1));
-  std::vector<std::string> fields(4);
-  for (auto& field : fields) rest >> field;
-  return fields;
+// Live processes (zombies left for init to reap not counted) whose field of /proc/PID/stat
+// after the name is `value`: 1 the parent, 3 the session.
+std::vector<std::string> Processes(int field, pid_t value) {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    if (!std::isdigit(entry.path().filename().string()[0])) continue;  // not a process
+    std::ifstream file(entry.path() / "stat");
+    std::string text((std::istreambuf_iterator<char>(file)), {});
+    std::istringstream rest(text.substr(text.rfind(')') + 1));
+    std::vector<std::string> fields(4);
+    for (auto& each : fields) rest >> each;
+    if (fields[field] == std::to_string(value) && fields[0] != "Z")
+      found.push_back(entry.path().filename());
+  }
+  return found;
 }
 
-// Processes still in `session` (zombies not yet reaped by init, not counted), waiting a
-// little for the kernel to finish what a SIGKILL started.
+// Processes still in `session`, after a little while for the kernel to carry out a SIGKILL.
 std::vector<std::string> Left_In(pid_t session) {
-  std::vector<std::string> left;
-  for (int look = 0; look < 200; ++look, std::this_thread::sleep_for(10ms)) {
-    left.clear();
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-      const std::string pid = entry.path().filename();
-      if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-      const auto fields = Stat_Fields(pid);
-      if (fields[3] == std::to_string(session) && fields[0] != "Z") left.push_back(pid);
-    }
-    if (left.empty()) break;
-  }
-  return left;
+  for (int look = 0; look < 200 && !Processes(3, session).empty(); ++look)
+    std::this_thread::sleep_for(10ms);
+  return Processes(3, session);
 }
 
 // The status as a shell reports it: the exit code, or 128+N after signal N.
@@ -114,17 +112,16 @@ TEST(HostileEnvironment, AStopAtThePromptGivesTheModesBackUntilContinued) {
   // back to the foreground after a line.
   Pty_Session session(
       {.Program = "/bin/sh", .Arguments = {"-c", "set -m; \"$0\"; read x; fg", NELK_BINARY}});
-  pid_t nelk = 0;
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    const std::string pid = entry.path().filename();
-    if (pid.find_first_not_of("0123456789") == std::string::npos &&
-        Stat_Fields(pid)[1] == std::to_string(session.Pid))
-      nelk = std::stoi(pid);
-  }
-  ASSERT_GT(nelk, 0);
+  const auto children = Processes(1, session.Pid);
+  ASSERT_EQ(children.size(), 1u);
+  const pid_t nelk = std::stoi(children[0]);
   ASSERT_EQ(::kill(nelk, SIGTSTP), 0);
-  ASSERT_TRUE(
-      session.Wait_Until([&] { return Stat_Fields(std::to_string(nelk))[0] == "T"; }, "the stop"));
+  const auto stopped = [&] {
+    std::ifstream file("/proc/" + children[0] + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    return text.substr(text.rfind(')') + 2, 1) == "T";
+  };
+  ASSERT_TRUE(session.Wait_Until(stopped, "the stop"));
   EXPECT_TRUE(session.Modes_Restored());
   session.Write("\n");  // read x; fg
   EXPECT_EQ(session.Wait_For_Frame().Usage, "  1.0%");
