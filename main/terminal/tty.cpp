@@ -34,10 +34,12 @@ static_assert(std::atomic<int>::is_always_lock_free, "must be async-signal-safe"
 // must know whether to take raw mode back afterwards.
 std::atomic<bool> raw_held{false};
 std::atomic<Keyboard> held_keyboard{Keyboard::KEYS};
+// Set while Cooked_Mode is alive: a stop then belongs to the program, and the bound on the
+// ending waits for it.
 std::atomic<bool> program_running{false};
 std::mutex mode_mutex;
 std::atomic<bool> window_changed{false};
-std::atomic<bool> continued{false};
+std::atomic<bool> continued{false};  // set by SIGTSTP's handler once continued at the prompt
 std::atomic<pid_t> sampler_group{0};
 static_assert(std::atomic<pid_t>::is_always_lock_free, "must be async-signal-safe");
 // Posted by an ending signal in the key loop: starts the bound on the orderly ending.
@@ -214,9 +216,10 @@ void On_Stop(int) {
   errno = saved_errno;
 }
 
-// The main thread's stack for the crash handler; each thread needs its own.
+// The main thread's stack for the crash handler; a thread started later has none of its
+// own, and an overflow there still dies without the modes. Untouched pages cost nothing.
 void Take_Crash_Stack() {
-  static thread_local unsigned char stack[64 * 1024];
+  static unsigned char stack[64 * 1024];
   stack_t alternate{};
   alternate.ss_sp = stack;
   alternate.ss_size = sizeof stack;
