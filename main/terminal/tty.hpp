@@ -1,4 +1,5 @@
-// The only unit that touches the terminal modes and the signal dispositions. Two sets
+// The only unit that touches the terminal modes (tty.cpp) and the signal dispositions
+// (signals.cpp). Two sets
 // of modes: as found at start-up (given back on every way out and to child programs),
 // and the shell's own (raw, or only echo off), held only while keys are read.
 #pragma once
