@@ -1,7 +1,7 @@
 // The only unit that touches the terminal modes (tty.cpp) and the signal dispositions
-// (signals.cpp). Two sets
-// of modes: as found at start-up (given back on every way out and to child programs),
-// and the shell's own (raw, or only echo off), held only while keys are read.
+// (signals.cpp). Two sets of modes: as found at start-up (given back on every way out,
+// every stop and to child programs), and the shell's own (raw, or only echo off), held
+// only while keys are read.
 #pragma once
 
 #include <sys/types.h>
