@@ -1,4 +1,5 @@
-// Starting a program that shares the shell's standard input, output and error.
+// Starting a program that shares the shell's standard input, output and error, and one
+// (the sampler) that must touch neither the terminal nor nelk's time beyond a bound.
 #pragma once
 
 #include <sys/types.h>
