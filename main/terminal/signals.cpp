@@ -35,6 +35,9 @@ std::atomic<pid_t> sampler_group{0};
 static_assert(std::atomic<pid_t>::is_always_lock_free, "must be async-signal-safe");
 // Posted by an ending signal in the key loop: starts the bound on the orderly ending.
 sem_t ending_started;
+// Set once main has returned: the ending is done, whatever exit still takes (a sanitizer's
+// report), and is not cut short.
+std::atomic<bool> exiting{false};
 // Set once the key loop has drawn: a forced ending then leaves the cursor on a new row.
 std::atomic<bool> frames_drawn{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "must be async-signal-safe");
@@ -111,7 +114,9 @@ void Watch_Ending() {
   do {
     std::this_thread::sleep_for(Ending_Bound);
   } while (program_running.load());
-  Die_Of(termination_signal.load());
+  if (!exiting.load()) {
+    Die_Of(termination_signal.load());
+  }
 }
 
 // SIGWINCH: only note it; the next redraw reads the new width.
@@ -220,7 +225,10 @@ void Install() {
 
 Key_Loop_Signals::Key_Loop_Signals() {
   static std::once_flag once;
-  std::call_once(once, [] { std::thread(Watch_Ending).detach(); });
+  std::call_once(once, [] {
+    std::atexit([] { exiting = true; });
+    std::thread(Watch_Ending).detach();
+  });
   frames_drawn = true;
   key_loop_running = wake_pipe[1] >= 0;
 }

@@ -164,6 +164,11 @@ struct Piped_Output : Child {
 
 TEST(HostileEnvironment, AFullOrClosedOutputPipeEndsInOrder) {
   for (const bool full : {true, false}) {
+#ifdef __SANITIZE_THREAD__
+    // ThreadSanitizer holds a signal caught in a write it does not know to block back
+    // until the write returns: which it never does here.
+    if (full) continue;
+#endif
     Piped_Output run;
     ASSERT_NE(run.Screen.find("$ "), std::string::npos);
     // Filled through a description of its own: nelk's writes must still block.
