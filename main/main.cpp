@@ -91,9 +91,9 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
 }
 
 // A closed standard descriptor would be taken by the first file nelk opens (the key loop
-// would read its own wake-up pipe as keys, a frame could land in the total file): each is
-// opened on /dev/null instead, so a closed input is the end of input and a closed output
-// swallows the frames.
+// would wait on its own wake-up pipe as input, frames and a command's output would go to
+// that pipe): each is opened on /dev/null instead, so a closed input is the end of input
+// and a closed output swallows the frames.
 void Open_Standard_Descriptors() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
     if (::fcntl(fd, F_GETFD) < 0 &&
