@@ -1,4 +1,5 @@
 // nelk: start-up, the key loop and the one way out.
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -77,7 +78,8 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
     if (redraw_owed && !Input_Waiting()) {
       send({Request_Kind::Refresh});
     }
-    const auto byte = tty::Read_Byte();
+    // Continued after a stop: the screen may hold anything now.
+    const auto byte = tty::Read_Byte([&send] { send({Request_Kind::Refresh}); });
     stamps::Stamp(stamps::Point::KEY);
     return byte;
   });
@@ -92,9 +94,23 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
   Run_Key_Loop(kind, next, send);
 }
 
+// A closed standard descriptor would be taken by the first file nelk opens (the key loop
+// would wait on its own wake-up pipe as input, frames and a command's output would go to
+// that pipe): each is opened on /dev/null instead, so a closed input is the end of input
+// and a closed output swallows the frames.
+void Open_Standard_Descriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) < 0 &&
+        ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd) {
+      std::_Exit(EXIT_FAILURE);  // no /dev/null: nothing safe is left to do
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  Open_Standard_Descriptors();
   tty::Install();
   nk::shared::Pin_Total_Directory();
   Terminal terminal;

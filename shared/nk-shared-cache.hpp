@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <ctime>
 #include <optional>
 
@@ -22,6 +23,8 @@ class Total_Cache {
  public:
   // As Read_Total_Sum (the same value, the same File_Error).
   Hundredths Read();
+  // As Read_Total_Sum(lock_wait): Lock_Busy when another process holds the lock so long.
+  Hundredths Read(std::chrono::milliseconds lock_wait);
 
  private:
   struct Key {
@@ -31,6 +34,8 @@ class Total_Cache {
     timespec Modified;
     timespec Changed;
   };
+  Hundredths Read_By(const std::chrono::milliseconds* lock_wait);
+
   std::optional<Key> key_;
   Hundredths value_ = 0;
 };

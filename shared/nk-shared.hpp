@@ -4,6 +4,7 @@
 // no update is lost between processes; reads hold a shared one.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -34,6 +35,12 @@ class File_Error : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Another process held the file's lock for longer than the caller would wait.
+class Lock_Busy : public File_Error {
+ public:
+  using File_Error::File_Error;
+};
+
 // Decimal text to hundredths, halves away from zero, in exact integer arithmetic.
 // Accepts blanks, an optional sign, digits, and optionally a point followed by digits,
 // then blanks; anything else, or a count beyond 32 bits, throws Conversion_Error. There is
@@ -52,6 +59,9 @@ void Unpin_Total_Directory();
 // The stored total, also kept as the last value seen; that value (0 at first) when there
 // is no file, and then nothing is created. Throws File_Error for a corrupt file.
 Hundredths Read_Total_Sum();
+// As Read_Total_Sum, but throws Lock_Busy (the last value seen unchanged) when the lock is
+// still held by another process after `lock_wait`.
+Hundredths Read_Total_Sum(std::chrono::milliseconds lock_wait);
 // Sets the total without reading it. Throws Range_Error (nothing written) or File_Error.
 void Write_Total_Sum(Hundredths value);
 // Adds `delta` to the stored total (the last value seen when there is no file) under the

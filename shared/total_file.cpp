@@ -15,12 +15,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "nk-descriptor.hpp"
@@ -78,11 +82,34 @@ Descriptor Open_Directory() {
   return Descriptor(::openat(Pinned_Directory.load(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
-void Lock(int fd, int operation) {
-  while (::flock(fd, operation) != 0) {
-    if (errno != EINTR) {
+using Clock = std::chrono::steady_clock;
+// When a waiter gives up on a lock; none: it waits as long as the holder holds it.
+using Deadline = std::optional<Clock::time_point>;
+
+void Lock(int fd, int operation, Deadline deadline = std::nullopt) {
+  if (!deadline) {
+    while (::flock(fd, operation) != 0) {
+      if (errno != EINTR) {
+        Fail("cannot lock");
+      }
+    }
+    return;
+  }
+  // flock has no time-out: tries, with pauses growing to 16 ms, until the deadline.
+  auto pause = std::chrono::milliseconds(1);
+  while (::flock(fd, operation | LOCK_NB) != 0) {
+    if (errno == EINTR) {
+      continue;
+    }
+    if (errno != EWOULDBLOCK) {
       Fail("cannot lock");
     }
+    const auto now = Clock::now();
+    if (now >= *deadline) {
+      throw Lock_Busy(std::string(Total_File_Name) + ": locked by another process");
+    }
+    std::this_thread::sleep_for(std::min<Clock::duration>(pause, *deadline - now));
+    pause = std::min(pause * 2, std::chrono::milliseconds(16));
   }
 }
 
@@ -141,17 +168,17 @@ void Write_Bytes(int fd, Hundredths value, const Bytes* old) {
 }
 
 // Takes `operation` on the open total file and returns the stored count, keeping the lock.
-Hundredths Read_Locked(int fd, int operation) {
+Hundredths Read_Locked(int fd, int operation, Deadline deadline = std::nullopt) {
   Bytes bytes{};
-  Lock(fd, operation);
+  Lock(fd, operation, deadline);
   auto count = Read_Bytes(fd, bytes);
   if (count == 0) {
     Lock(fd, LOCK_UN);
     const auto directory = Open_Directory();
     if (directory.Valid()) {
-      Lock(directory.Get(), LOCK_SH);  // waits for a creator to finish its first write
+      Lock(directory.Get(), LOCK_SH, deadline);  // waits for a creator's first write
     }
-    Lock(fd, operation);
+    Lock(fd, operation, deadline);
     count = Read_Bytes(fd, bytes);
   }
   if (count < bytes.size()) {
@@ -223,7 +250,9 @@ void Unpin_Total_Directory() {
   }
 }
 
-Hundredths Read_Total_Sum() {
+namespace {
+
+Hundredths Read_Total_Sum_By(Deadline deadline) {
   const auto file = Open_Total(O_RDONLY);
   if (!file.Valid()) {
     if (errno == ENOENT) {
@@ -231,9 +260,19 @@ Hundredths Read_Total_Sum() {
     }
     Fail("cannot open");
   }
-  const auto value = Read_Locked(file.Get(), LOCK_SH);
+  const auto value = Read_Locked(file.Get(), LOCK_SH, deadline);
   Total_Sum.store(value);
   return value;
+}
+
+}  // namespace
+
+Hundredths Read_Total_Sum() {
+  return Read_Total_Sum_By(std::nullopt);
+}
+
+Hundredths Read_Total_Sum(std::chrono::milliseconds lock_wait) {
+  return Read_Total_Sum_By(Clock::now() + lock_wait);
 }
 
 void Write_Total_Sum(Hundredths value) {

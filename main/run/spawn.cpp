@@ -1,8 +1,13 @@
 #include "run/spawn.hpp"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 
@@ -20,17 +25,25 @@ int Status_Of(int wait_status) {
   return No_Process;
 }
 
-int Run_Program(const std::string& program, const std::vector<std::string>& arguments) {
+namespace {
+
+std::vector<char*> Argv_Of(const std::string& program, const std::vector<std::string>& arguments) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& argument : arguments) {
     argv.push_back(const_cast<char*>(argument.c_str()));
   }
   argv.push_back(nullptr);
+  return argv;
+}
 
+// posix_spawn's error, 0 when `child` started. The child starts with every signal at its
+// default action and none blocked.
+int Spawn(pid_t& child, const std::string& program, const std::vector<std::string>& arguments,
+          const posix_spawn_file_actions_t* actions, bool own_group) {
   posix_spawnattr_t attributes;
   if (posix_spawnattr_init(&attributes) != 0) {
-    return No_Process;
+    return EAGAIN;
   }
   // The shell ignores SIGINT and SIGQUIT while a child runs; without these resets the
   // child would inherit that and Control-C could not stop it.
@@ -40,12 +53,61 @@ int Run_Program(const std::string& program, const std::vector<std::string>& argu
   sigemptyset(&none);
   posix_spawnattr_setsigdefault(&attributes, &all);
   posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-  pid_t child = 0;
+  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+  if (own_group) {
+    posix_spawnattr_setpgroup(&attributes, 0);
+    flags |= POSIX_SPAWN_SETPGROUP;
+  }
+  posix_spawnattr_setflags(&attributes, flags);
+  const auto argv = Argv_Of(program, arguments);
   const int error =
-      posix_spawn(&child, program.c_str(), nullptr, &attributes, argv.data(), environ);
+      posix_spawn(&child, program.c_str(), actions, &attributes, argv.data(), environ);
   posix_spawnattr_destroy(&attributes);
+  return error;
+}
+
+// The process handle of a child, closed on every way out.
+struct Process_Handle {
+  // By number: the C library of this system declares pidfd_open without C linkage.
+  explicit Process_Handle(pid_t child)
+      : Fd(static_cast<int>(::syscall(SYS_pidfd_open, child, 0))) {}
+  ~Process_Handle() {
+    if (Fd >= 0) {
+      ::close(Fd);
+    }
+  }
+  Process_Handle(const Process_Handle&) = delete;
+  Process_Handle& operator=(const Process_Handle&) = delete;
+  const int Fd;
+};
+
+// Waits for `child` to end, at most `limit`; true when it ended (and was reaped).
+bool Wait_Within(pid_t child, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  const Process_Handle handle(child);
+  for (;;) {
+    int wait_status = 0;
+    const pid_t ended = ::waitpid(child, &wait_status, WNOHANG);
+    if (ended == child || (ended < 0 && errno != EINTR)) {
+      return true;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      return false;
+    }
+    // Without a process handle (an old kernel), a look every 5 ms.
+    pollfd ready{handle.Fd, POLLIN, 0};
+    ::poll(&ready, handle.Fd >= 0 ? 1 : 0,
+           handle.Fd >= 0 ? static_cast<int>(left.count()) : std::min<int>(5, left.count()));
+  }
+}
+
+}  // namespace
+
+int Run_Program(const std::string& program, const std::vector<std::string>& arguments) {
+  pid_t child = 0;
+  const int error = Spawn(child, program, arguments, nullptr, false);
   if (error != 0) {
     return error == EACCES || error == ENOEXEC || error == EISDIR ? Cannot_Run : No_Process;
   }
@@ -56,6 +118,40 @@ int Run_Program(const std::string& program, const std::vector<std::string>& argu
     }
   }
   return Status_Of(wait_status);
+}
+
+Bounded_End Run_Bounded(const std::string& program, const std::vector<std::string>& arguments,
+                        const Bounded_Run& how, void (*on_group)(pid_t)) {
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) {
+    return Bounded_End::NOT_STARTED;
+  }
+  // Descriptor 2 first: a shell that cannot start in its folder, or cannot open a
+  // redirection, writes its complaint there, which would land on the prompt.
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addchdir_np(&actions, how.Folder.c_str());
+  pid_t child = 0;
+  const int error = Spawn(child, program, arguments, &actions, true);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) {
+    return Bounded_End::NOT_STARTED;
+  }
+  if (on_group != nullptr) {
+    on_group(child);
+  }
+  Bounded_End end = Bounded_End::ENDED;
+  if (!Wait_Within(child, how.Limit)) {
+    ::kill(-child, SIGKILL);
+    end = Bounded_End::KILLED;
+    // A process in an uninterruptible wait dies only when the wait ends: left to become a
+    // zombie rather than holding the caller.
+    Wait_Within(child, std::chrono::seconds(1));
+  }
+  if (on_group != nullptr) {
+    on_group(0);
+  }
+  return end;
 }
 
 }  // namespace nk::main

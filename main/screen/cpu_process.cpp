@@ -102,6 +102,15 @@ std::optional<std::string> First_Line(const std::string& path) {
   return std::string(text.substr(0, text.find('\n')));
 }
 
+// Where the sampler starts: HOME when it is a folder that can be entered, else the root.
+// Never nelk's own folder, which may have been removed (the shell would complain of it).
+std::string Sampler_Folder(const std::string& home) {
+  struct stat status {};
+  const bool usable = !home.empty() && ::stat(home.c_str(), &status) == 0 &&
+                      S_ISDIR(status.st_mode) && ::access(home.c_str(), X_OK) == 0;
+  return usable ? home : "/";
+}
+
 }  // namespace
 
 void Cpu_Process::Take_Sample() {
@@ -111,12 +120,14 @@ void Cpu_Process::Take_Sample() {
     return;  // no sample: the usage stays as it was
   }
   // The status is of no use: a sampler that failed leaves no line, and no line keeps the
-  // last figure. Not system(): it ignores SIGINT in the whole process while it waits, and
-  // under NONE a Control-C typed meanwhile would be lost.
+  // last figure; nor is what a killed one left, perhaps half a line. Not system(): it
+  // ignores SIGINT in the whole process while it waits, and under NONE a Control-C typed
+  // meanwhile would be lost.
   stamps::Stamp(stamps::Point::SAMPLER_START);
-  (void)Run_Program("/bin/sh", {"-c", command_});
+  const auto end = Run_Bounded("/bin/sh", {"-c", command_}, {Sampler_Folder(home_), Sampler_Limit},
+                               tty::Note_Sampler_Group);
   stamps::Stamp(stamps::Point::SAMPLER_END);
-  if (const auto line = First_Line(file)) {
+  if (const auto line = end == Bounded_End::ENDED ? First_Line(file) : std::nullopt) {
     usage_ = Usage_Field(*line);
   }
   ::unlink(file.c_str());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -8,6 +9,10 @@
 #include "threads/request_server.hpp"
 
 namespace nk::main {
+
+// A sampler still running after this is killed with its process group, and the usage stays
+// as it was: four redraw periods, where a working sampler takes a few milliseconds.
+inline constexpr std::chrono::milliseconds Sampler_Limit{2000};
 
 enum class Cpu_Op { SAMPLE, GET_USAGE, PREPARE, STOP };
 struct Cpu_Request {

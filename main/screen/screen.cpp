@@ -34,11 +34,15 @@ void Screen::Serve(std::latch& started) {
 
 std::string Screen::Total_Image() {
   try {
-    return shared::Image(total_.Read());
+    shown_total_ = shared::Image(total_.Read(Total_Lock_Wait));
+  } catch (const shared::Lock_Busy&) {
+    // Another process holds the lock (a stuck flock, a hung writer): every key would wait
+    // for it, so the prompt shows what it showed last.
   } catch (const shared::File_Error&) {
     // A damaged total file must not take the prompt down with it.
     return Unknown_Total(state_.Total_Width);
   }
+  return shown_total_.empty() ? Unknown_Total(state_.Total_Width) : shown_total_;
 }
 
 void Screen::Draw() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <optional>
@@ -12,6 +13,10 @@
 #include "threads/shell_state.hpp"
 
 namespace nk::main {
+
+// The longest a redraw waits for the total file's lock held by another process: an update
+// holds it for microseconds, and each key waits for its redraw.
+inline constexpr std::chrono::milliseconds Total_Lock_Wait{100};
 
 enum class Screen_Op { REFRESH, STOP };
 // "screen": draws the prompt and the line in one write, under Line_Lock.
@@ -52,6 +57,7 @@ class Screen : public Request_Server<Screen_Op> {
   // The terminal re-wraps its rows when the window narrows: a shrink clears them first.
   bool rewraps_;
   shared::Total_Cache total_;
+  std::string shown_total_;  // the total's image last read, empty before the first
 };
 
 }  // namespace nk::main

@@ -1,19 +1,30 @@
-// The only unit that touches the terminal modes and the signal dispositions. Two sets
-// of modes: as found at start-up (given back on every way out and to child programs),
-// and the shell's own (raw, or only echo off), held only while keys are read.
+// The only unit that touches the terminal modes (tty.cpp) and the signal dispositions
+// (signals.cpp). Two sets of modes: as found at start-up (given back on every way out,
+// every stop and to child programs), and the shell's own (raw, or only echo off), held
+// only while keys are read.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace nk::main::tty {
 
-// Saves the modes found at start-up and installs the handlers that give them back on
-// SIGTERM, SIGHUP and fatal signals, and notes SIGWINCH for Take_Window_Change. Call
-// once, first thing in main, before any thread.
+// Saves the modes found at start-up and installs the handlers: every signal whose default
+// ends the process (HUP, INT, QUIT, PIPE, ALRM, TERM, USR1, USR2, and the crashes) gives
+// the modes back before nelk ends of it, SIGTSTP gives them back before nelk stops and
+// takes the keys again after SIGCONT, and SIGWINCH is noted for Take_Window_Change. INT,
+// QUIT, ALRM, USR1 and USR2 found ignored stay ignored (a job started in the background).
+// Call once, first thing in main, before any thread.
 // Also blocks SIGCHLD in the calling thread, and so in every thread started after it.
 void Install();
+
+// The process group of a sampler run while it runs, else 0: killed when nelk is forced
+// to end, so that nothing of it is left running.
+void Note_Sampler_Group(pid_t group);
 
 // Unblocks SIGCHLD in the calling thread. The one thread that samples twice a second
 // calls it: the kernel then delivers (and drops) each child's SIGCHLD there instead of
@@ -27,9 +38,12 @@ enum class Keyboard : std::uint8_t {
   LINES_UNECHOED,  // canonical mode and signal keys kept, echo off (NONE)
 };
 
-// While alive, SIGTERM and SIGHUP end the key loop (Read_Byte answers nullopt) and so
-// the run, through Quit, once a running command has ended. Outside it they end the
-// process at once, start-up modes restored, dying of the signal.
+// While alive, the ending signals end the key loop (Read_Byte answers nullopt) and so the
+// run, through Quit, once a running command has ended. When that orderly ending has not
+// finished 1 s after the signal (a redraw blocked on a full pipe, or one waiting for a
+// sampler), not counting the time a program runs, nelk is ended of the signal, modes
+// restored and the sampler's group killed. Outside it they end the process at once, the
+// same way.
 class Key_Loop_Signals {
  public:
   Key_Loop_Signals();
@@ -45,6 +59,8 @@ class Key_Loop_Signals {
 // program ends (see Cooked_Mode); nothing else of the terminal's state is touched.
 // LINES_UNECHOED only turns echo off: Control-D at the start of a line is the end of
 // input, and Control-C (SIGINT) or Control-\ (SIGQUIT) ends the run as SIGTERM does.
+// Stopped (SIGTSTP) while it is held and no program runs, nelk gives the start-up modes
+// back, and takes this mode again when continued.
 class Raw_Mode {
  public:
   explicit Raw_Mode(Keyboard keyboard = Keyboard::KEYS);
@@ -66,7 +82,9 @@ class Cooked_Mode {
 
 // Blocks for the next byte of standard input, retrying on EINTR. nullopt at the end of
 // input and when a termination signal arrived (then Termination_Signal() names it).
-std::optional<unsigned char> Read_Byte();
+// `on_continue` runs when nelk was stopped and continued meanwhile: the screen it left
+// may have been written over.
+std::optional<unsigned char> Read_Byte(const std::function<void()>& on_continue = {});
 // 0, or the signal that ended reading.
 int Termination_Signal();
 

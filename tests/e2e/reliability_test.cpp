@@ -1,4 +1,4 @@
-// Termination signals in every state, a sample file that is not a regular file, and a
+// Ending signals in every state, a sample file that is not a regular file, and a
 // failed write of the total from the shell (the one-shot cases are in oneshot_test).
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "e2e/pty_session.hpp"
 
@@ -25,7 +26,11 @@ std::string Waiting_In(pid_t pid) {
 TEST(Reliability, TerminationSignalsEndEveryStateWithModesRestored) {
   enum State { STARTUP_BLOCKED_ON_PIPE, KEY_LOOP, COMMAND_RUNNING };
   for (const State state : {STARTUP_BLOCKED_ON_PIPE, KEY_LOOP, COMMAND_RUNNING}) {
-    for (const int signal_number : {SIGTERM, SIGHUP}) {
+    // At the prompt, every signal whose default ends a process; elsewhere the two a
+    // terminal or a system sends.
+    const std::vector<int> all = {SIGHUP,  SIGINT,  SIGQUIT, SIGPIPE,
+                                  SIGALRM, SIGTERM, SIGUSR1, SIGUSR2};
+    for (const int signal_number : state == KEY_LOOP ? all : std::vector{SIGTERM, SIGHUP}) {
       SCOPED_TRACE(testing::Message() << "state " << state << ", signal " << signal_number);
       const Temp_Tree elsewhere;  // the pipe must exist before the program starts
       const std::string pipe = elsewhere.Work() + "/pipe";

@@ -1,0 +1,298 @@
+// Signal dispositions: every ending signal and crash gives the start-up modes back before
+// nelk dies of it, a stop gives them back until continued, and the key loop is woken for
+// an orderly ending, which is bounded.
+#include <fcntl.h>
+#include <poll.h>
+#include <semaphore.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "terminal/tty.hpp"
+#include "terminal/tty_state.hpp"
+
+namespace nk::main::tty {
+namespace {
+
+using namespace state;
+
+// Written once by Install, before any other thread exists.
+int wake_pipe[2] = {-1, -1};
+
+// Atomic rather than sig_atomic_t: the handler may run on any of the threads.
+std::atomic<int> termination_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "must be async-signal-safe");
+std::atomic<bool> window_changed{false};
+std::atomic<bool> continued{false};  // set by SIGTSTP's handler once continued at the prompt
+std::atomic<pid_t> sampler_group{0};
+static_assert(std::atomic<pid_t>::is_always_lock_free, "must be async-signal-safe");
+// Posted by an ending signal in the key loop: starts the bound on the orderly ending.
+sem_t ending_started;
+// Set once main has returned: the ending is done, whatever exit still takes (a sanitizer's
+// report), and is not cut short.
+std::atomic<bool> exiting{false};
+// Set once the key loop has drawn: a forced ending then leaves the cursor on a new row.
+std::atomic<bool> frames_drawn{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "must be async-signal-safe");
+
+constexpr int fatal_signals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
+// Ending signals that a job started in the background finds ignored, and keeps so.
+constexpr int ending_signals[] = {SIGINT, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2};
+// How long the orderly ending may take before nelk is ended of the signal.
+constexpr auto Ending_Bound = std::chrono::seconds(1);
+
+// The start-up modes back in a handler: TCSADRAIN would wait for output that may never
+// drain (a stopped terminal, a flow-controlled line) and hang the way out.
+void Restore_Now() {
+  Restore_Saved(TCSANOW);
+}
+
+// Ends the process of `signal_number` with the modes restored and nothing of the sampler
+// left running, the cursor on a row of its own after a frame. Async-signal-safe.
+[[noreturn]] void Die_Of(int signal_number) {
+  Restore_Now();
+  if (const pid_t group = sampler_group.load(); group > 0) {
+    ::kill(-group, SIGKILL);
+  }
+  // Only when the byte has room: a terminal that does not drain must not hold the way out.
+  pollfd output{STDOUT_FILENO, POLLOUT, 0};
+  if (frames_drawn.load() && ::isatty(STDOUT_FILENO) == 1 && ::poll(&output, 1, 0) == 1 &&
+      (output.revents & POLLOUT) != 0) {
+    [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, "\n", 1);
+  }
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigemptyset(&fallback.sa_mask);
+  ::sigaction(signal_number, &fallback, nullptr);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signal_number);
+  ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+  ::raise(signal_number);
+  ::_exit(128 + signal_number);  // a signal whose default is not to end, never sent here
+}
+
+// While the key loop runs, SIGTERM and SIGHUP only end it, so the run ends through Quit
+// (after a running command); elsewhere nothing would ever read the notice, and a blocked
+// open or read (a pipe named by -F) would outlive the signal.
+std::atomic<bool> key_loop_running{false};
+
+void Wake_Key_Loop() {
+  const unsigned char byte = 1;
+  [[maybe_unused]] const auto written = ::write(wake_pipe[1], &byte, 1);
+}
+
+// The ending signals: HUP, INT, QUIT, PIPE, ALRM, TERM, USR1, USR2.
+void On_Termination(int signal_number) {
+  if (!key_loop_running.load()) {
+    Die_Of(signal_number);
+  }
+  const int saved_errno = errno;
+  int none = 0;
+  if (termination_signal.compare_exchange_strong(none, signal_number)) {
+    ::sem_post(&ending_started);
+  }
+  Wake_Key_Loop();
+  errno = saved_errno;
+}
+
+// Waits for an ending signal, then gives the orderly ending its bound; a program that runs
+// meanwhile is waited for, as it always was.
+void Watch_Ending() {
+  sigset_t all;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
+  while (::sem_wait(&ending_started) != 0) {
+  }
+  do {
+    std::this_thread::sleep_for(Ending_Bound);
+  } while (program_running.load());
+  if (!exiting.load()) {
+    Die_Of(termination_signal.load());
+  }
+}
+
+// SIGWINCH: only note it; the next redraw reads the new width.
+void On_Window_Change(int) {
+  window_changed.store(true);
+}
+
+// A fatal signal: give the terminal back, then die of the same signal so the exit
+// status and any core dump stay truthful. Runs on the alternate stack: a stack overflow
+// leaves none of its own.
+void On_Fatal(int signal_number) {
+  Die_Of(signal_number);
+}
+
+void Install_Handler(int signal_number, void (*handler)(int), int flags) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = flags;
+  ::sigaction(signal_number, &action, nullptr);
+}
+
+bool Ignored(int signal_number) {
+  struct sigaction current {};
+  return ::sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
+// SIGTSTP. At the prompt: the start-up modes while stopped, the keys' mode and a redraw
+// after. While a program runs: only the stop, as without a handler; the program stops
+// with nelk and takes the terminal's modes back itself.
+void On_Stop(int) {
+  const int saved_errno = errno;
+  const bool at_prompt = raw_held.load() && !program_running.load();
+  if (at_prompt) {
+    Restore_Now();
+  }
+  ::signal(SIGTSTP, SIG_DFL);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  ::pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);
+  ::raise(SIGTSTP);  // returns once continued
+  ::pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  Install_Handler(SIGTSTP, On_Stop, SA_RESTART);
+  if (at_prompt && raw_held.load() && !program_running.load()) {
+    Set_Raw(held_keyboard.load(), TCSANOW);
+    continued.store(true);
+    Wake_Key_Loop();
+  }
+  errno = saved_errno;
+}
+
+// The main thread's stack for the crash handler; a thread started later has none of its
+// own, and an overflow there still dies without the modes. Untouched pages cost nothing.
+void Take_Crash_Stack() {
+  static unsigned char stack[64 * 1024];
+  stack_t alternate{};
+  alternate.ss_sp = stack;
+  alternate.ss_size = sizeof stack;
+  ::sigaltstack(&alternate, nullptr);
+}
+
+}  // namespace
+
+void Note_Sampler_Group(pid_t group) {
+  sampler_group.store(group);
+}
+
+void Install() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // Threads started from here on inherit the blocked SIGCHLD; see Take_Child_Signals.
+    sigset_t child;
+    sigemptyset(&child);
+    sigaddset(&child, SIGCHLD);
+    ::pthread_sigmask(SIG_BLOCK, &child, nullptr);
+    if (::isatty(STDIN_FILENO) == 1 && ::tcgetattr(STDIN_FILENO, &saved_modes) == 0) {
+      have_saved_modes = true;
+      std::atexit([] { Restore_Saved(); });
+      Take_Crash_Stack();
+      for (const int signal_number : fatal_signals) {
+        Install_Handler(signal_number, On_Fatal, SA_RESETHAND | SA_ONSTACK);
+      }
+      if (!Ignored(SIGTSTP)) {  // ignored by a shell without job control: nobody would fg
+        Install_Handler(SIGTSTP, On_Stop, SA_RESTART);
+      }
+    }
+    // Without a wake pipe the key loop is never told: the signals then always end the
+    // process at once.
+    if (::pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+      wake_pipe[0] = wake_pipe[1] = -1;
+    }
+    ::sem_init(&ending_started, 0, 0);
+    for (const int signal_number : ending_signals) {
+      if (!Ignored(signal_number)) {
+        Install_Handler(signal_number, On_Termination, SA_RESTART);
+      }
+    }
+    // Also when found ignored: a write to a closed output must end nelk, not fail forever.
+    Install_Handler(SIGPIPE, On_Termination, SA_RESTART);
+    Install_Handler(SIGTERM, On_Termination, SA_RESTART);
+    Install_Handler(SIGHUP, On_Termination, SA_RESTART);
+    Install_Handler(SIGWINCH, On_Window_Change, SA_RESTART);
+  });
+}
+
+Key_Loop_Signals::Key_Loop_Signals() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    std::atexit([] { exiting = true; });
+    std::thread(Watch_Ending).detach();
+  });
+  frames_drawn = true;
+  key_loop_running = wake_pipe[1] >= 0;
+}
+
+Key_Loop_Signals::~Key_Loop_Signals() {
+  key_loop_running = false;
+  // A signal noted while the loop ran still decides the status (Termination_Signal).
+}
+
+std::optional<unsigned char> Read_Byte(const std::function<void()>& on_continue) {
+  for (;;) {
+    if (termination_signal.load() != 0) {
+      return std::nullopt;
+    }
+    if (continued.exchange(false) && on_continue) {
+      on_continue();
+      continue;
+    }
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};
+    const int ready = ::poll(fds, wake_pipe[0] >= 0 ? 2 : 1, -1);
+    if (ready < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return std::nullopt;
+    }
+    if (wake_pipe[0] >= 0 && (fds[1].revents & POLLIN) != 0) {
+      unsigned char drained[64];
+      while (::read(wake_pipe[0], drained, sizeof drained) > 0) {
+      }
+      continue;  // a termination or a continue, looked at above
+    }
+    if ((fds[0].revents & POLLNVAL) != 0) {
+      return std::nullopt;
+    }
+    if (fds[0].revents == 0) {
+      continue;
+    }
+    unsigned char byte = 0;
+    const ssize_t count = ::read(STDIN_FILENO, &byte, 1);
+    if (count == 1) {
+      return byte;
+    }
+    if (count < 0 && (errno == EINTR || errno == EAGAIN)) {
+      continue;
+    }
+    // 0 is the end of input; EIO is a terminal that hung up.
+    return std::nullopt;
+  }
+}
+
+void Take_Child_Signals() {
+  sigset_t child;
+  sigemptyset(&child);
+  sigaddset(&child, SIGCHLD);
+  ::pthread_sigmask(SIG_UNBLOCK, &child, nullptr);
+}
+
+int Termination_Signal() {
+  return termination_signal.load();
+}
+
+bool Take_Window_Change() {
+  return window_changed.exchange(false);
+}
+
+}  // namespace nk::main::tty

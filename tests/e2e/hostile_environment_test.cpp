@@ -1,0 +1,206 @@
+// What the world around nelk may do to it: a sampler that complains, hangs or finds no
+// home, an output pipe that fills or closes, a total file locked by another process,
+// closed standard descriptors, a stop and a continue. Whatever happens, nothing but
+// frames reaches the screen, the modes come back and nothing of nelk is left running.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/pty_session.hpp"
+
+namespace nk::pty_test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// Live processes (zombies left for init to reap not counted) whose field of /proc/PID/stat
+// after the name is `value`: 1 the parent, 3 the session.
+std::vector<std::string> Processes(int field, pid_t value) {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    if (!std::isdigit(entry.path().filename().string()[0])) continue;  // not a process
+    std::ifstream file(entry.path() / "stat");
+    std::string text((std::istreambuf_iterator<char>(file)), {});
+    std::istringstream rest(text.substr(text.rfind(')') + 1));
+    std::vector<std::string> fields(4);
+    for (auto& each : fields) rest >> each;
+    if (fields[field] == std::to_string(value) && fields[0] != "Z")
+      found.push_back(entry.path().filename());
+  }
+  return found;
+}
+
+// Processes still in `session`, after a little while for the kernel to carry out a SIGKILL.
+std::vector<std::string> Left_In(pid_t session) {
+  for (int look = 0; look < 200 && !Processes(3, session).empty(); ++look)
+    std::this_thread::sleep_for(10ms);
+  return Processes(3, session);
+}
+
+// The status as a shell reports it: the exit code, or 128+N after signal N.
+int Shell_Status(int wait_status) {
+  return WIFSIGNALED(wait_status) ? 128 + WTERMSIG(wait_status) : WEXITSTATUS(wait_status);
+}
+
+// The status, after the end every way out must meet: modes back, nothing left running.
+int Ended(Pty_Session& session) {
+  const int status = Shell_Status(session.Wait_Exit());
+  EXPECT_TRUE(session.Modes_Restored());
+  EXPECT_EQ(Left_In(session.Pid), std::vector<std::string>{});
+  return status;
+}
+
+TEST(HostileEnvironment, TheSamplerNeitherWritesOnTheScreenNorHoldsItUp) {
+  // Starts in HOME (7.0), complains, and hangs once told to.
+  const std::string script =
+      "#!/bin/sh\necho complaint >&2\n[ -e \"$HOME/hang\" ] && exec sleep 1000\n"
+      "[ \"$(pwd -P)\" = \"$HOME\" ] && echo 7.0 || echo 9.0\n";
+  {
+    // A HOME that is not there: the sample file cannot be created.
+    Pty_Session session({.Environment = {"HOME=/nonexistent/home"}});
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(session.Wait_For_Frame().Before, "");
+  }
+  Pty_Session session({.Cpu_Script = script});
+  EXPECT_EQ(session.Wait_For_Frame().Usage, "  7.0%");
+  fs::remove(session.Tree.Work());  // nelk's own folder is gone
+  for (int k = 0; k < 3; ++k) {
+    const Frame frame = session.Wait_For_Frame();
+    EXPECT_EQ(frame.Before, "");
+    EXPECT_EQ(frame.Usage, "  7.0%");
+  }
+  session.Tree.Write_File("../home/hang", "");
+  // Each redraw now waits for the sampler's time limit, and keeps the last figure.
+  session.Write("e");
+  const Frame typed = session.Wait_For_Frame();
+  EXPECT_EQ(typed.Before, "");
+  EXPECT_EQ(typed.Usage, "  7.0%");
+  // The orderly ending waits for a redraw that waits for the sampler: it is cut short.
+  ASSERT_EQ(::kill(session.Pid, SIGTERM), 0);
+  EXPECT_EQ(Ended(session), 128 + SIGTERM);
+}
+
+TEST(HostileEnvironment, ATotalLockedByAnotherProcessShowsTheLastTotal) {
+  Pty_Session session;
+  EXPECT_EQ(session.Run_Line("+5"), "");
+  const std::string file = session.Tree.Work() + "/nk.shared.total_sum";
+  const int held = ::open(file.c_str(), O_RDWR);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  ASSERT_EQ(::pwrite(held, "\xbc\x02\0\0", 4, 0), 4);  // 7.00, not to be read yet
+  session.Write("x");
+  EXPECT_EQ(session.Wait_For_Frame().Total, " 5.00");
+  ::flock(held, LOCK_UN);
+  session.Write("y");
+  EXPECT_EQ(session.Wait_For_Frame().Total, " 7.00");
+  ::close(held);
+}
+
+TEST(HostileEnvironment, AStopAtThePromptGivesTheModesBackUntilContinued) {
+  // A parent in the same session runs nelk as a job, as a login shell would, and brings it
+  // back to the foreground after a line.
+  Pty_Session session(
+      {.Program = "/bin/sh", .Arguments = {"-c", "set -m; \"$0\"; read x; fg", NELK_BINARY}});
+  const auto children = Processes(1, session.Pid);
+  ASSERT_EQ(children.size(), 1u);
+  const pid_t nelk = std::stoi(children[0]);
+  ASSERT_EQ(::kill(nelk, SIGTSTP), 0);
+  const auto stopped = [&] {
+    std::ifstream file("/proc/" + children[0] + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    return text.substr(text.rfind(')') + 2, 1) == "T";
+  };
+  ASSERT_TRUE(session.Wait_Until(stopped, "the stop"));
+  EXPECT_TRUE(session.Modes_Restored());
+  session.Write("\n");  // read x; fg
+  EXPECT_EQ(session.Wait_For_Frame().Usage, "  1.0%");
+  EXPECT_EQ(session.Modes().c_lflag & (ICANON | ECHO), 0u);
+  EXPECT_EQ(session.Run_Line("echo back"), "back\r\n");
+  session.Write("\x1b\x1b");
+  EXPECT_EQ(Ended(session), 0);
+}
+
+// The program with the terminal as input and a pipe as output, as in `nelk | reader`.
+struct Piped_Output : Child {
+  Piped_Output() {
+    int ends[2];
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 || ::pipe2(ends, O_CLOEXEC))
+      throw std::runtime_error("openpty or pipe failed");
+    ::tcgetattr(slave, &initial);
+    Start({}, tree, slave, ends[1]);
+    Fd = ends[0];
+    writer = ends[1];
+    ::fcntl(Fd, F_SETFL, O_NONBLOCK);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (Screen.find("$ ") == std::string::npos && Pump(deadline)) {
+    }
+  }
+  ~Piped_Output() { Stop(), ::close(master), ::close(slave), ::close(writer); }
+  // Waits for the end without reading the pipe; the status as a shell reports it.
+  int Status_Unread() {
+    for (int look = 0; look < 2000 && Running(); ++look) std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(Running());
+    termios now{};
+    ::tcgetattr(slave, &now);
+    EXPECT_TRUE(now.c_lflag == initial.c_lflag && now.c_iflag == initial.c_iflag);
+    EXPECT_EQ(Left_In(Pid), std::vector<std::string>{});
+    return Running() ? -1 : Shell_Status(*Status);
+  }
+  Temp_Tree tree;
+  int master = -1, slave = -1, writer = -1;
+  termios initial{};
+};
+
+TEST(HostileEnvironment, AFullOrClosedOutputPipeEndsInOrder) {
+  for (const bool full : {true, false}) {
+#ifdef __SANITIZE_THREAD__
+    // ThreadSanitizer holds a signal caught in a write it does not know to block back
+    // until the write returns: which it never does here.
+    if (full) continue;
+#endif
+    Piped_Output run;
+    ASSERT_NE(run.Screen.find("$ "), std::string::npos);
+    // Filled through a description of its own: nelk's writes must still block.
+    const int filler = ::open(("/proc/self/fd/" + std::to_string(run.writer)).c_str(),
+                              O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    while (full && ::write(filler, "x", 1) == 1) {
+    }
+    ::close(filler);
+    if (!full) ::close(std::exchange(run.Fd, -1));
+    [[maybe_unused]] const auto typed = ::write(run.master, "a", 1);  // its frame cannot go
+    std::this_thread::sleep_for(100ms);
+    if (full) ::kill(run.Pid, SIGTERM);
+    EXPECT_EQ(run.Status_Unread(), 128 + (full ? SIGTERM : SIGPIPE));
+  }
+}
+
+TEST(HostileEnvironment, ClosedStandardDescriptorsAreOpenedOnNull) {
+  const Temp_Tree tree;
+  const auto closed = [&](const char* redirection, std::string_view input) {
+    return Run_Piped(tree,
+                     {.Program = "/bin/sh",
+                      .Arguments = {"-c", std::string("exec \"$0\" ") + redirection, NELK_BINARY}},
+                     input);
+  };
+  const auto no_input = closed("<&-", "");
+  EXPECT_EQ(no_input.Exit(), 0);
+  EXPECT_EQ(no_input.Output.substr(0, 18), "Greetings tester!\n");
+  // The command's own output goes where the frames go: nowhere, and without complaint.
+  const auto no_output = closed(">&-", "echo hi\n");
+  EXPECT_EQ(no_output.Exit(), 0);
+  EXPECT_EQ(no_output.Output, "");
+}
+
+}  // namespace
+}  // namespace nk::pty_test
