@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <csignal>
 
+#include "nk-descriptor.hpp"
+
 extern char** environ;
 
 namespace nk::main {
@@ -66,25 +68,16 @@ int Spawn(pid_t& child, const std::string& program, const std::vector<std::strin
   return error;
 }
 
-// The process handle of a child, closed on every way out.
-struct Process_Handle {
-  // By number: the C library of this system declares pidfd_open without C linkage.
-  explicit Process_Handle(pid_t child)
-      : Fd(static_cast<int>(::syscall(SYS_pidfd_open, child, 0))) {}
-  ~Process_Handle() {
-    if (Fd >= 0) {
-      ::close(Fd);
-    }
-  }
-  Process_Handle(const Process_Handle&) = delete;
-  Process_Handle& operator=(const Process_Handle&) = delete;
-  const int Fd;
-};
+// The process handle of a child; invalid on a kernel without process handles. By
+// number: the C library of this system declares pidfd_open without C linkage.
+Descriptor Process_Handle(pid_t child) {
+  return Descriptor(static_cast<int>(::syscall(SYS_pidfd_open, child, 0)));
+}
 
 // Waits for `child` to end, at most `limit`; true when it ended (and was reaped).
 bool Wait_Within(pid_t child, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  const Process_Handle handle(child);
+  const Descriptor handle = Process_Handle(child);
   for (;;) {
     int wait_status = 0;
     const pid_t ended = ::waitpid(child, &wait_status, WNOHANG);
@@ -97,9 +90,9 @@ bool Wait_Within(pid_t child, std::chrono::milliseconds limit) {
       return false;
     }
     // Without a process handle (an old kernel), a look every 5 ms.
-    pollfd ready{handle.Fd, POLLIN, 0};
-    ::poll(&ready, handle.Fd >= 0 ? 1 : 0,
-           handle.Fd >= 0 ? static_cast<int>(left.count()) : std::min<int>(5, left.count()));
+    pollfd ready{handle.Get(), POLLIN, 0};
+    ::poll(&ready, handle.Valid() ? 1 : 0,
+           handle.Valid() ? static_cast<int>(left.count()) : std::min<int>(5, left.count()));
   }
 }
 

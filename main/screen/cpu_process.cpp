@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "bench/stamps.hpp"
+#include "nk-descriptor.hpp"
 #include "run/spawn.hpp"
 #include "terminal/tty.hpp"
 #include "threads/semaphore_guard.hpp"
@@ -80,21 +81,19 @@ bool Missing_Or_Regular(const std::string& path) {
 // five characters.
 std::optional<std::string> First_Line(const std::string& path) {
   // Non-blocking and checked on the descriptor: the name may have changed since the check.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
+  const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (!file.Valid()) {
     return std::nullopt;
   }
   struct stat status {};
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    ::close(fd);
+  if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
     return std::nullopt;
   }
   char buffer[256];
   ssize_t count = 0;
   do {
-    count = ::read(fd, buffer, sizeof buffer);
+    count = ::read(file.Get(), buffer, sizeof buffer);
   } while (count < 0 && errno == EINTR);
-  ::close(fd);
   if (count <= 0) {
     return std::nullopt;
   }
