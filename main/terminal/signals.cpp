@@ -169,17 +169,17 @@ void On_Stop(int) {
   errno = saved_errno;
 }
 
-// The main thread's stack for the crash handler; a thread started later has none of its
-// own, and an overflow there still dies without the modes. Untouched pages cost nothing.
+}  // namespace
+
 void Take_Crash_Stack() {
-  static unsigned char stack[64 * 1024];
+  // Per thread: a stack overflow finds no stack left for the handler but this one.
+  // Untouched pages cost nothing.
+  thread_local unsigned char stack[64 * 1024];
   stack_t alternate{};
   alternate.ss_sp = stack;
   alternate.ss_size = sizeof stack;
   ::sigaltstack(&alternate, nullptr);
 }
-
-}  // namespace
 
 void Note_Sampler_Group(pid_t group) {
   sampler_group.store(group);

@@ -22,6 +22,11 @@ namespace nk::main::tty {
 // Also blocks SIGCHLD in the calling thread, and so in every thread started after it.
 void Install();
 
+// Gives the calling thread the stack that the crash handler runs on, so that a stack
+// overflow still gives the terminal its modes back. Install does it for its own thread;
+// every thread started later calls it first.
+void Take_Crash_Stack();
+
 // The process group of a sampler run while it runs, else 0: killed when nelk is forced
 // to end, so that nothing of it is left running.
 void Note_Sampler_Group(pid_t group);

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "threads/request_server.hpp"
+
 namespace {
 
 namespace tty = nk::main::tty;
@@ -30,10 +32,11 @@ bool Same_Modes(const termios& a, const termios& b) {
 // every state) are met by the running program in tests/e2e: interactive_terminal_test.cpp,
 // reliability_test.cpp.
 TEST(Tty, CrashesRestoreTheStartUpModes) {
-  // 0: a stack overflow, whose SIGSEGV finds no stack left but the alternate one.
-  for (const int how : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, 0}) {
+  // 0: a stack overflow, whose SIGSEGV finds no stack left but the alternate one; 1: the
+  // same in one of the shell's own threads.
+  for (const int how : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, 0, 1}) {
 #ifdef __SANITIZE_ADDRESS__
-    if (how == 0) continue;  // AddressSanitizer reports the overflow itself
+    if (how <= 1) continue;  // AddressSanitizer reports the overflow itself
 #endif
     int master = -1;
     int slave = -1;  // the child's standard input
@@ -52,6 +55,11 @@ TEST(Tty, CrashesRestoreTheStartUpModes) {
       ::tcgetattr(STDIN_FILENO, &raw);
       if (Same_Modes(raw, before)) std::_Exit(99);  // else the check below proves nothing
       if (how == 0) Overflow(0);
+      if (how == 1)
+        nk::main::Start_Named_Thread("deep", [](std::latch& up) {
+          up.count_down();
+          Overflow(0);
+        }).join();
       ::raise(how);
       std::_Exit(0);
     }
@@ -60,7 +68,7 @@ TEST(Tty, CrashesRestoreTheStartUpModes) {
     termios after{};
     ::tcgetattr(slave, &after);
     EXPECT_TRUE(Same_Modes(after, before)) << "way out " << how;
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (how == 0 ? SIGSEGV : how))
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (how <= 1 ? SIGSEGV : how))
         << "way out " << how;
     ::close(master);
     ::close(slave);
