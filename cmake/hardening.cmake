@@ -14,8 +14,8 @@ if(NK_HAS_CF_PROTECTION)
   add_compile_options(-fcf-protection)
 endif()
 # glibc warns about _FORTIFY_SOURCE without optimisation, and -Werror makes that fatal:
-# a Debug build goes without. The sanitizers check the same calls themselves and miss
-# the checked variants, so their builds go without too.
+# a Debug build goes without. AddressSanitizer does not see the calls that go to the
+# checked variants (__memcpy_chk and kin), so the sanitizer and fuzz builds go without too.
 if(NOT NK_SANITIZE AND NOT NK_FUZZ)
   add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
 endif()
