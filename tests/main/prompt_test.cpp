@@ -64,7 +64,7 @@ TEST(Prompt, SampleCommandQuotesHome) {
     std::ofstream(home / "bin" / "cpu") << "#!/bin/sh\nprintf '42.5\\n'\n";
     fs::permissions(home / "bin" / "cpu", fs::perms::owner_all);
     EXPECT_EQ(Sample_File(home.string()), (home / ".cpu_usage.txt").string());
-    std::system(Sample_Command(home.string()).c_str());
+    EXPECT_EQ(std::system(Sample_Command(home.string()).c_str()), 0) << name;
     std::ostringstream sample;
     sample << std::ifstream(home / ".cpu_usage.txt").rdbuf();
     EXPECT_EQ(sample.str(), "42.5\n") << name;
@@ -72,7 +72,7 @@ TEST(Prompt, SampleCommandQuotesHome) {
   const std::string witness = (scratch / "injected").string();
   for (const std::string& trap : {"/x$(touch " + witness + ")", "/x`touch " + witness + "`",
                                   "/x';touch " + witness + ";'", "/x\";touch " + witness + ";\""}) {
-    std::system(Sample_Command(scratch.string() + trap).c_str());
+    EXPECT_NE(std::system(Sample_Command(scratch.string() + trap).c_str()), -1) << trap;
     EXPECT_FALSE(fs::exists(witness)) << trap;
   }
   fs::remove_all(scratch);
