@@ -173,8 +173,13 @@ void On_Stop(int) {
 
 void Take_Crash_Stack() {
   // Per thread: a stack overflow finds no stack left for the handler but this one.
-  // Untouched pages cost nothing.
+  // Untouched pages cost nothing. One set up already (a sanitizer's) stays: its owner
+  // frees it when the thread ends, and would fail on ours.
   thread_local unsigned char stack[64 * 1024];
+  stack_t current{};
+  if (::sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0) {
+    return;
+  }
   stack_t alternate{};
   alternate.ss_sp = stack;
   alternate.ss_size = sizeof stack;
