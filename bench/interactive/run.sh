@@ -2,7 +2,7 @@
 # Interactive benchmark: nelk next to bash, dash, zsh and fish, in the same run. Builds a
 # Release nelk with its sampler, the sampler of commit 2047ae2 (the C++ one) for the A/B,
 # and the driver; then prints two Markdown tables (see README.md for the columns).
-#   bench/interactive/run.sh [SAMPLER_RUNS]      # default 500
+#   bench/interactive/run.sh [SAMPLER_RUNS]      # default 500, rounds of spawn_timer.py
 # NK_BENCH_STRACE=1 also traces 5 idle seconds with strace for the futex column;
 # NK_BENCH_NO_TAB=1 leaves Tab out; NK_BENCH_STAMPS=1 adds the echo split by time stamps.
 # As root, zsh and fish are installed when missing.
@@ -24,33 +24,18 @@ g++ -std=c++20 -O3 -DNDEBUG -o "$work/old-nelk-cpu" "$work/old-nelk-cpu.cpp"
 new_cpu=$build/sampler/nelk-cpu
 old_cpu=$work/old-nelk-cpu
 
-# One sampler run next to /bin/true: each in its own HOME, so each keeps its own state.
-echo "| program | median ms | mean ms | vs /bin/true |"
-echo "|---|---:|---:|---:|"
-mkdir -p "$work/home-new" "$work/home-old"
-hyperfine -N --style none --warmup 50 --runs "$runs" --export-json "$work/sampler.json" \
-  /bin/true "env -i HOME=$work/home-new $new_cpu" "env -i HOME=$work/home-old $old_cpu" \
-  "env -i /bin/true" >/dev/null
-python3 - "$work/sampler.json" <<'PY'
-import json, sys
-results = json.load(open(sys.argv[1]))["results"]
-base = {r["command"]: r["median"] for r in results}
-for r in results:
-    # env -i runs first: its row is the reference of the two samplers behind it.
-    ref = base["env -i /bin/true"] if r["command"].startswith("env") else r["median"]
-    name = r["command"].split("/")[-1] if r["command"].startswith("env -i HOME") else r["command"]
-    print(f"| {name} | {r['median'] * 1000:.3f} | {r['mean'] * 1000:.3f} | {r['median'] / ref:.2f} |")
-PY
-
+# One sampler run next to /bin/true, in turn, each keeping its state in a HOME of its own.
+"$top/bench/interactive/spawn_timer.py" "$runs" /bin/true=/bin/true "nelk-cpu=$new_cpu" \
+  "old nelk-cpu=$old_cpu"
 echo
-echo "| shell | echo median ms | echo p90 ms | keys | paste ms | paste frames | Tab ms | idle CPU, own threads ms/s | idle CPU, children ms/s | wake-ups/s | switches per redraw | futex calls per redraw (wasted) | RSS growth, 2048 lines of 1,000 KiB | peak RSS KiB |"
+echo "| shell | echo median ms | echo p90 ms | keys | paste ms | paste frames | Tab ms | idle CPU, own threads ms/s | idle CPU, children ms/s | wake-ups/s | switches per redraw | futex calls per redraw (wasted) | peak RSS KiB | RSS growth, 2048 lines of 1,000, KiB |"
 echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 NK_BENCH_CPU=$new_cpu "$build/interactive-driver" "nelk" -- "$build/main/nelk"
 NK_BENCH_CPU=$old_cpu "$build/interactive-driver" "nelk, old sampler" -- "$build/main/nelk"
 for shell in "bash --norc -i" "dash -i" "zsh -f -i" "fish --no-config -i"; do
   if command -v "${shell%% *}" >/dev/null; then
     # shellcheck disable=SC2086
-    "$build/interactive-driver" "$shell" -- $shell
+    "$build/interactive-driver" "$shell" -- $shell || echo "| $shell | failed |"
   fi
 done
 
