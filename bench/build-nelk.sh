@@ -13,7 +13,7 @@ fi
 log="$build.log"
 mkdir -p "$top/build"
 if ! { cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DNK_TESTS=OFF "${options[@]}" &&
-       cmake --build "$build" -j2 --target nelk; } >"$log" 2>&1; then
+       cmake --build "$build" -j2 --target nelk nelk-cpu; } >"$log" 2>&1; then
   cat "$log" >&2
   exit 1
 fi

@@ -1,12 +1,13 @@
 // nelk: start-up, the key loop and the one way out.
 #include <fcntl.h>
-#include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "bench/stamps.hpp"
 #include "nelk.hpp"
@@ -41,6 +42,11 @@ bool Start_Up(int argc, char** argv, Terminal& terminal, int& status) {
   return true;
 }
 
+// Bytes in the terminal's queue at its last count, less those read since. While some are
+// left a key is known to be waiting: a paste asks the terminal once per batch, not twice
+// per byte. Only the key loop's thread uses it.
+int counted_waiting = 0;
+
 // True when a key typed on the terminal can be read without waiting. Input that is not a
 // terminal (a pipe, a file) is no typing: its output keeps every frame, byte for byte.
 bool Input_Waiting() {
@@ -48,8 +54,23 @@ bool Input_Waiting() {
   if (!typed) {
     return false;
   }
-  pollfd input{STDIN_FILENO, POLLIN, 0};
-  return ::poll(&input, 1, 0) > 0 && (input.revents & POLLIN) != 0;
+  if (counted_waiting == 0 && ::ioctl(STDIN_FILENO, FIONREAD, &counted_waiting) != 0) {
+    counted_waiting = 0;
+  }
+  return counted_waiting > 0;
+}
+
+// The next byte, one at a time still: bytes after an Enter belong to the program it starts.
+std::optional<unsigned char> Read_Key_Byte(const std::function<void()>& on_continue) {
+  if (counted_waiting > 0 && tty::Termination_Signal() == 0) {
+    unsigned char byte = 0;
+    if (::read(STDIN_FILENO, &byte, 1) == 1) {
+      --counted_waiting;
+      return byte;
+    }
+    counted_waiting = 0;  // the terminal's answer, whatever it is, comes from the full read
+  }
+  return tty::Read_Byte(on_continue);
 }
 
 // Reads keys in raw mode until Escape twice or the end of input. Under NONE no key is
@@ -71,6 +92,10 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
       redraw_owed = false;
     }
     thread.Send(request);
+    if (request.Kind == Request_Kind::Key && request.Character < U' ') {
+      // Enter may have run a program that read the counted bytes: count again.
+      counted_waiting = 0;
+    }
   };
   nk::text::Utf8_Reader reader([&send, &redraw_owed] {
     // The waiting bytes may end inside a sequence or in a byte that is no key: the owed
@@ -79,7 +104,7 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
       send({Request_Kind::Refresh});
     }
     // Continued after a stop: the screen may hold anything now.
-    const auto byte = tty::Read_Byte([&send] { send({Request_Kind::Refresh}); });
+    const auto byte = Read_Key_Byte([&send] { send({Request_Kind::Refresh}); });
     stamps::Stamp(stamps::Point::KEY);
     return byte;
   });

@@ -19,7 +19,7 @@ Wide_String_Set::Wide_String_Set(std::size_t size) : size_(size) {
 
 std::size_t Wide_String_Set::Append(std::u32string_view item) {
   if (items_.size() == size_) items_.pop_front();  // full: the oldest line goes
-  items_.emplace_back(item);
+  items_.push_back(text::Encode_Utf8(item));
   return items_.size();
 }
 
@@ -27,11 +27,11 @@ void Wide_String_Set::Clear() {
   items_.clear();
 }
 
-const Wide_String& Wide_String_Set::Item(std::size_t index) const {
+Wide_String Wide_String_Set::Item(std::size_t index) const {
   if (index < 1 || index > items_.size()) {
     throw std::out_of_range("Wide_String_Set index outside 1 .. Count");
   }
-  return items_[index - 1];
+  return text::Decode_Utf8(items_[index - 1]);
 }
 
 Attribut_Table::Attribut_Table(std::size_t size) : size_(size) {}

@@ -50,7 +50,8 @@ std::string Image(const Attribut_Record& entry);
 
 // ---- Containers ---------------------------------------------------------------------
 
-// Bounded list of lines; appending to a full set drops the oldest line.
+// Bounded list of lines; appending to a full set drops the oldest line. Lines are kept as
+// UTF-8, a quarter of their wide size for most text; invalid bytes come back as they went.
 class Wide_String_Set {
  public:
   // Throws std::invalid_argument when `size` is 0 or above 132072.
@@ -61,11 +62,11 @@ class Wide_String_Set {
   std::size_t Size() const { return size_; }
   std::size_t Count() const { return items_.size(); }
   // 1-based, 1 <= index <= Count(); throws std::out_of_range otherwise.
-  const Wide_String& Item(std::size_t index) const;
+  Wide_String Item(std::size_t index) const;
 
  private:
   std::size_t size_;
-  std::deque<Wide_String> items_;
+  std::deque<std::string> items_;
 };
 
 // Fixed-capacity table of entries, in definition order, without gaps.

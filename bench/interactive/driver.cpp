@@ -1,14 +1,15 @@
 // Interactive cost of a shell behind a pseudo-terminal: keystroke-to-echo latency, a
-// 200-character paste, Tab with one match among 100,001 names, idle CPU of the shell's own
-// threads, wake-ups (and, with NK_BENCH_STRACE=1, futex calls) per idle redraw, peak
-// memory, and the cost of one run of the prompt's sample command. Prints one Markdown
-// table row.
+// 10,000-character paste, Tab with one match among 100,001 names, idle CPU of the shell's
+// own threads and of the processes it started, wake-ups (and, with NK_BENCH_STRACE=1,
+// futex calls) per idle redraw, and memory: peak, and the growth from a full history of
+// 2048 lines of 1,000 characters. Prints one Markdown table row.
 //
-//   driver NAME SAMPLE_ROUNDS -- PROGRAM [ARGS...]
+//   driver NAME -- PROGRAM [ARGS...]
 //
-// The shell runs with HOME set to a fresh directory whose bin/cpu prints 1.0, TERM=xterm
-// and PS1='$ '. Keys are lower-case letters typed 40 ms apart; the echo of a key is the
-// first output after the write that contains that letter.
+// The shell runs with HOME set to a fresh directory whose bin/cpu is $NK_BENCH_CPU (a
+// sampler binary), or else a script that prints 1.0; TERM=xterm, PS1='$ ' and
+// HISTSIZE=2048. Keys are lower-case letters typed 40 ms apart; the echo of a key is the
+// first output after the write that contains that letter. NK_BENCH_NO_TAB=1 leaves Tab out.
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -19,6 +20,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -77,12 +80,17 @@ Shell Start(const std::vector<std::string>& command, const std::string& home) {
   size.ws_col = 200;
   Shell shell;
   shell.Pid = ::forkpty(&shell.Master, nullptr, nullptr, &size);
+  if (shell.Pid > 0) {
+    // Keys are written while the output is read: a full input queue must not block.
+    ::fcntl(shell.Master, F_SETFL, ::fcntl(shell.Master, F_GETFL) | O_NONBLOCK);
+  }
   if (shell.Pid == 0) {
     ::chdir(home.c_str());
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("TERM", "xterm", 1);
     ::setenv("PS1", "$ ", 1);
     ::setenv("USER", "bench", 1);
+    ::setenv("HISTSIZE", "2048", 1);  // bash keeps 500 lines, zsh 30, unless told
     ::execvp(argv[0], argv.data());
     ::_exit(127);
   }
@@ -103,10 +111,20 @@ std::vector<pid_t> Threads_Of(pid_t pid) {
 struct Usage {
   double Cpu_Ns = 0;
   long Wakeups = 0;
+  double Children_Ms = 0;  // of the children waited for, in clock ticks (10 ms)
 };
 
 Usage Own_Usage(pid_t pid) {
   Usage usage;
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  std::istringstream fields(text.substr(text.rfind(')') + 2));  // after the name
+  std::string field;
+  for (int n = 3; n <= 17 && fields >> field; ++n) {
+    if (n == 16 || n == 17) {  // cutime, cstime
+      usage.Children_Ms += std::stod(field) * 1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    }
+  }
   for (const pid_t tid : Threads_Of(pid)) {
     const std::string base = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid);
     std::ifstream schedstat(base + "/schedstat");
@@ -125,12 +143,13 @@ Usage Own_Usage(pid_t pid) {
   return usage;
 }
 
-long Peak_Rss_Kb(pid_t pid) {
+// A "VmHWM:" or "VmRSS:" figure of /proc/PID/status, in KiB.
+long Status_Kb(pid_t pid, const std::string& key) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) {
-      return std::stol(line.substr(6));
+    if (line.rfind(key, 0) == 0) {
+      return std::stol(line.substr(key.size()));
     }
   }
   return -1;
@@ -146,19 +165,50 @@ std::size_t Count(const std::string& text, const std::string& needle) {
 }
 
 // Milliseconds from writing `keys` until the output holds `shown`, or -1; the output read
-// is left in `seen`.
+// is left in `seen`. A writer thread
+// types while this reads: a shell that echoes each key would otherwise block on a full output queue
+// while the driver blocks on its input.
 double Time_Until(const Shell& shell, const std::string& keys, const std::string& shown,
-                  std::string& seen) {
+                  std::string& seen,
+                  std::chrono::milliseconds patience = std::chrono::milliseconds(3000)) {
   seen.clear();
   const auto start = Clock::now();
-  ::write(shell.Master, keys.data(), keys.size());
-  while (seen.find(shown) == std::string::npos) {
-    if (!Read_For(shell.Master, seen, std::chrono::milliseconds(3000))) {
-      return -1;
+  std::atomic<bool> written{false};
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    for (std::size_t at = 0; at < keys.size() && !stop;) {
+      const ssize_t n = ::write(shell.Master, keys.data() + at, keys.size() - at);
+      if (n > 0) {
+        at += static_cast<std::size_t>(n);
+      } else if (n < 0 && errno == EAGAIN) {
+        pollfd p{shell.Master, POLLOUT, 0};
+        ::poll(&p, 1, 50);
+      } else {
+        break;
+      }
+    }
+    written = true;
+  });
+  double ms = -1;
+  // A shell that never gets there, busy; at least half a minute for a slow one to catch up.
+  const auto give_up = start + std::max<Clock::duration>(3 * patience, std::chrono::seconds(30));
+  while (seen.find(shown) == std::string::npos && Clock::now() < give_up) {
+    // A shell that skips its output while keys wait may be quiet until they are all read.
+    if (!Read_For(shell.Master, seen, patience) && written) {
+      break;
+    }
+    // Only the recent output can hold the needle for the first time.
+    if (seen.size() > (1 << 20)) {
+      seen.erase(0, seen.size() - 4096);
     }
   }
-  const std::chrono::duration<double, std::milli> took = Clock::now() - start;
-  return took.count();
+  if (seen.find(shown) != std::string::npos) {
+    const std::chrono::duration<double, std::milli> took = Clock::now() - start;
+    ms = took.count();
+  }
+  stop = true;  // a shell that takes no more keys (dash's line is full at 4095 bytes)
+  writer.join();
+  return ms;
 }
 
 struct Paste {
@@ -166,28 +216,56 @@ struct Paste {
   std::size_t Frames = 0;  // nelk's status-line redraws until the paste showed
 };
 
-// A paste of 200 characters into an empty line, median of `rounds`.
+// A paste of 10,000 characters into an empty line, median of `rounds`: lower-case
+// letters in words of 9, and an upper-case Q at the end. A shell that wraps the line
+// redraws its end in pieces, so only that one letter is looked for.
 Paste Paste_Line(const Shell& shell, int rounds) {
   std::string line = "echo ";
-  for (int i = 0; line.size() < 199; ++i) {
-    line += static_cast<char>('a' + i % 26);
+  for (int i = 0; line.size() < 10000 - 1; ++i) {
+    line += i % 10 == 9 ? ' ' : static_cast<char>('a' + i % 26);
   }
-  line += 'Z';
+  line += 'Q';
   std::vector<double> times;
   Paste paste;
   for (int round = 0; round < rounds; ++round) {
     Settle(shell.Master, std::chrono::milliseconds(50));
     std::string seen;
-    times.push_back(Time_Until(shell, line, line.substr(line.size() - 20), seen));
+    times.push_back(Time_Until(shell, line, "Q", seen));
     paste.Frames =
         std::max(paste.Frames, Count(seen, "\rXTERM:") / 2 + Count(seen, "\rXTERM:") % 2);
     const std::string erase(line.size(), '\x7f');
-    ::write(shell.Master, erase.data(), erase.size());
-    Settle(shell.Master, std::chrono::milliseconds(200));
+    Time_Until(shell, erase, "\x01never", seen, std::chrono::milliseconds(300));
   }
   std::sort(times.begin(), times.end());
   paste.Ms = times[times.size() / 2];
   return paste;
+}
+
+// KiB the resident set of a shell started for this alone grows by while 2048 lines of
+// 1,000 characters are run and kept in its history; -1 when it did not finish them within
+// three minutes.
+long History_Growth_Kb(const std::vector<std::string>& command, const std::string& home) {
+  const Shell shell = Start(command, home);
+  Settle(shell.Master, std::chrono::milliseconds(700));
+  const long before = Status_Kb(shell.Pid, "VmRSS:");
+  std::string lines;
+  for (int n = 0; n < 2048; ++n) {
+    std::string line = "true " + std::to_string(n) + " ";
+    for (int i = 0; line.size() < 1000; ++i) {
+      line += i % 10 == 9 ? ' ' : static_cast<char>('a' + (n + i) % 26);
+    }
+    lines += line + "\r";
+  }
+  lines += "echo DONE'_'MARK\r";  // its output, not its echo, holds DONE_MARK
+  std::string seen;
+  long growth = -1;
+  if (Time_Until(shell, lines, "DONE_MARK", seen, std::chrono::milliseconds(60000)) >= 0) {
+    Settle(shell.Master, std::chrono::milliseconds(200));
+    growth = Status_Kb(shell.Pid, "VmRSS:") - before;
+  }
+  ::kill(shell.Pid, SIGKILL);
+  ::waitpid(shell.Pid, nullptr, 0);
+  return growth;
 }
 
 // Tab after "ls zuniq" in `folder` (100,000 names and zunique_target): milliseconds until
@@ -304,28 +382,15 @@ double Percentile(std::vector<double> values, double share) {
   return values[static_cast<std::size_t>(share * static_cast<double>(values.size() - 1))];
 }
 
-// Mean milliseconds of one system() of `command`.
-double Sample_Round_Ms(const std::string& command, int rounds) {
-  const auto start = Clock::now();
-  for (int i = 0; i < rounds; ++i) {
-    if (std::system(command.c_str()) != 0) {
-      return -1;
-    }
-  }
-  const std::chrono::duration<double, std::milli> took = Clock::now() - start;
-  return took.count() / rounds;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 5 || std::string(argv[3]) != "--") {
-    std::fprintf(stderr, "usage: driver NAME SAMPLE_ROUNDS -- PROGRAM [ARGS...]\n");
+  if (argc < 4 || std::string(argv[2]) != "--") {
+    std::fprintf(stderr, "usage: driver NAME -- PROGRAM [ARGS...]\n");
     return 2;
   }
   const std::string name = argv[1];
-  const int sample_rounds = std::atoi(argv[2]);
-  std::vector<std::string> command(argv + 4, argv + argc);
+  std::vector<std::string> command(argv + 3, argv + argc);
   // The shell starts in its own home directory: a relative program path must not move.
   if (command[0].find('/') != std::string::npos) {
     command[0] = std::filesystem::absolute(command[0]).string();
@@ -334,20 +399,19 @@ int main(int argc, char** argv) {
   char pattern[] = "/tmp/nk-bench-XXXXXX";
   const std::string home = ::mkdtemp(pattern);
   std::filesystem::create_directories(home + "/bin");
-  std::ofstream(home + "/bin/cpu") << "#!/bin/sh\necho 1.0\n";
-  ::chmod((home + "/bin/cpu").c_str(), 0755);
-
-  // The sample command in its plain form, with a nested "sh -c", and as nelk runs it.
-  const double sample_ms = Sample_Round_Ms(
-      "sh -c \"" + home + "/bin/cpu > " + home + "/.cpu_usage.txt\"", sample_rounds);
-  const double own_sample_ms = Sample_Round_Ms(
-      "exec '" + home + "/bin/cpu' > '" + home + "/.cpu_usage.txt' </dev/null 2>/dev/null",
-      sample_rounds);
+  if (const char* sampler = std::getenv("NK_BENCH_CPU"); sampler != nullptr && *sampler != '\0') {
+    std::filesystem::create_symlink(std::filesystem::absolute(sampler), home + "/bin/cpu");
+  } else {
+    std::ofstream(home + "/bin/cpu") << "#!/bin/sh\necho 1.0\n";
+    ::chmod((home + "/bin/cpu").c_str(), 0755);
+  }
+  const char* no_tab = std::getenv("NK_BENCH_NO_TAB");
+  const bool tab = no_tab == nullptr || *no_tab != '1';
 
   // The folder for Tab: 100,000 names and the one that matches.
   const std::string folder = home + "/big";
   std::filesystem::create_directories(folder);
-  for (int i = 0; i < 100000; ++i) {
+  for (int i = 0; tab && i < 100000; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "/f%06d", i);
     ::close(::open((folder + name).c_str(), O_CREAT | O_WRONLY, 0644));
@@ -393,9 +457,9 @@ int main(int argc, char** argv) {
   }
 
   const std::vector<double> latencies = Echo_Latencies(shell);
-  const Paste paste = Paste_Line(shell, 5);
-  const double tab_ms = Tab_Ms(shell, folder, 7);
-  const long peak_kb = Peak_Rss_Kb(shell.Pid);
+  const Paste paste = Paste_Line(shell, 3);
+  const double tab_ms = tab ? Tab_Ms(shell, folder, 7) : -1;
+  const long peak_kb = Status_Kb(shell.Pid, "VmHWM:");
   if (::waitpid(shell.Pid, &status, WNOHANG) == shell.Pid) {
     std::fprintf(stderr, "%s ended during the measurement (wait status %d)\n", name.c_str(),
                  status);
@@ -405,9 +469,12 @@ int main(int argc, char** argv) {
 
   ::kill(shell.Pid, SIGKILL);
   ::waitpid(shell.Pid, nullptr, 0);
+  // On a shell of its own: its growth from start-up, not from what typing left behind.
+  const long growth_kb = History_Growth_Kb(command, home);
   std::filesystem::remove_all(home);
 
-  const double cpu_percent = 100.0 * (after.Cpu_Ns - before.Cpu_Ns) / 1e9 / idle_seconds.count();
+  const double own_ms_per_s = (after.Cpu_Ns - before.Cpu_Ns) / 1e6 / idle_seconds.count();
+  const double children_ms_per_s = (after.Children_Ms - before.Children_Ms) / idle_seconds.count();
   const double wakeups_per_s =
       static_cast<double>(after.Wakeups - before.Wakeups) / idle_seconds.count();
   auto per_frame = [](double value, std::size_t frames) {
@@ -419,11 +486,11 @@ int main(int argc, char** argv) {
                       : per_frame(static_cast<double>(futex.Calls), traced_frames) + " (" +
                             per_frame(static_cast<double>(futex.Wasted), traced_frames) + ")";
   std::printf(
-      "| %s | %.3f | %.3f | %zu | %.1f | %zu | %s | %.4f | %.1f | %s | %s | %ld | %.3f | %.3f |\n",
+      "| %s | %.3f | %.3f | %zu | %.1f | %zu | %s | %.3f | %.1f | %.1f | %s | %s | %ld | %ld |\n",
       name.c_str(), Percentile(latencies, 0.5), Percentile(latencies, 0.9), latencies.size(),
       paste.Ms, paste.Frames, tab_ms < 0 ? "-" : std::to_string(tab_ms).substr(0, 5).c_str(),
-      cpu_percent, wakeups_per_s,
+      own_ms_per_s, children_ms_per_s, wakeups_per_s,
       per_frame(static_cast<double>(after.Wakeups - before.Wakeups), idle_frames).c_str(),
-      futex_text.c_str(), peak_kb, sample_ms, own_sample_ms);
+      futex_text.c_str(), peak_kb, growth_kb);
   return 0;
 }

@@ -284,15 +284,18 @@ TEST_F(Editor, RefreshRightAfterAKeyDrawsNothingNew) {
 TEST_F(Editor, HistoryWalksBothWaysAndRingsAtEitherEnd) {
   Send(Request_Kind::History_Back);
   EXPECT_EQ(Bells(), 1);
-  for (const char32_t* line : {U"e1", U"e2"}) {
+  // Lines of two, three and four bytes a character, and a byte that is no UTF-8.
+  const char32_t* e1 = U"\u00e91 \u20ac\U0001F600";
+  const char32_t* e2 = U"e2\xdcff\u00e9";
+  for (const char32_t* line : {e1, e2}) {
     thread_->State().History.Append(line);
   }
-  for (const char32_t* expected : {U"e2", U"e1", U"e1"}) {
+  for (const char32_t* expected : {e2, e1, e1}) {
     Send(Request_Kind::History_Back);
     EXPECT_EQ(Line(), expected);
   }
   EXPECT_EQ(Bells(), 2);
-  for (const char32_t* expected : {U"e2", U"", U""}) {
+  for (const char32_t* expected : {e2, U"", U""}) {
     Send(Request_Kind::History_Forward);
     EXPECT_EQ(Line(), expected);
   }
