@@ -1,7 +1,6 @@
-// The rows around the prompt on a terminal: a program's last row kept, the row ended on
-// the way out, a narrower window cleared where the terminal re-wraps; on a pipe, none of it.
+// The rows around the prompt on a terminal: a program's last row kept, a narrower window
+// cleared where the terminal re-wraps. On a pipe, none of it: interactive_terminal_test.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 
 #include <regex>
@@ -27,26 +26,6 @@ TEST(InteractiveRows, AProgramsOutputKeepsItsRowAtAnyWidth) {
       session.Wait_For("\r\n");
       EXPECT_EQ(session.Wait_For_Frame().Before, output) << line << " at " << columns;
     }
-  }
-}
-
-TEST(InteractiveRows, EveryWayOutEndsTheRow) {
-  const struct {
-    std::optional<std::string> Term;
-    std::string Typed, End;
-    int Signal;
-  } cases[] = {
-      {"xterm", "ls", "\x1b\x1b", 0}, {"linux", "ls", "", SIGTERM}, {"xterm", "", "", SIGHUP},
-      {std::nullopt, "", "\x04", 0},  {"screen", "", "\x03", 0},  // Control-D, -C under NONE
-  };
-  for (const auto& c : cases) {
-    Pty_Session session({.Term = c.Term});
-    session.Write(c.Typed);
-    session.Wait_For("$ " + c.Typed + (c.Typed.empty() ? "" : "\r"));
-    session.Write(c.End);
-    if (c.Signal != 0) ::kill(session.Pid, c.Signal);
-    session.Wait_Exit();
-    EXPECT_TRUE(session.Screen.ends_with("$ " + c.Typed + "\r\n")) << session.Screen;
   }
 }
 
@@ -83,12 +62,7 @@ TEST(InteractiveRows, ANarrowerWindowClearsTheWrappedRowsWhereTheTerminalRewraps
   EXPECT_EQ(session.Wait_For_Frame().Before, as + "\r\n" + Row_Guard(60));
 }
 
-TEST(InteractiveRows, APipeGetsNoneOfItAndABadSettingOneLine) {
-  const Temp_Tree tree;
-  const auto run = Run_Piped(tree, {.Environment = {"TMUX=/tmp/t,1,0"}}, "printf partial\n");
-  EXPECT_EQ(run.Exit(), 0);
-  EXPECT_NE(run.Output.find("\npartial\rXTERM:"), std::string::npos) << run.Output;
-  EXPECT_TRUE(run.Output.ends_with("$ ")) << run.Output;
+TEST(InteractiveRows, ABadSettingIsOneLine) {
   Pty_Session session({.Environment = {"NELK_REFLOW=yes"}, .Wait_For_Start = false});
   EXPECT_EQ(session.Wait_For_Frame().Before,
             "NELK_REFLOW is neither 1 nor 0: ignored, the terminal's kind decides\r\n"

@@ -32,6 +32,7 @@ TEST(InteractiveTerminal, EachKeyboardFromStartToEscapeTwice) {
     const int status = session.Wait_Exit();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_TRUE(session.Modes_Restored());
+    EXPECT_TRUE(session.Screen.ends_with("$ \r\n")) << "the last row is ended";
     const std::string reset(Cursor_Key_Reset);
     if (term == "xterm") {
       EXPECT_TRUE(session.Screen.starts_with("Greetings tester!\r\n" + reset)) << session.Screen;
@@ -66,10 +67,11 @@ TEST(InteractiveTerminal, PipedInputRunsToItsEnd) {
   EXPECT_EQ(run.Exit(), 0);
   EXPECT_EQ(std::regex_replace(run.Output, clock, "hh:mm:ss"),
             "Greetings tester!\n\r" + prompt + "      \r" + prompt);
-  run = Run_Piped(tree, {}, "echo piped\nset v=3\nput v\n");
+  // On a pipe a partial row gets no row guard, whatever the environment says.
+  run = Run_Piped(tree, {.Environment = {"TMUX=/tmp/t,1,0"}}, "printf partial\nset v=3\nput v\n");
   EXPECT_EQ(run.Exit(), 0);
   EXPECT_EQ(run.Output.rfind("Greetings tester!\n\r" + prompt.substr(0, 6), 0), 0U) << run.Output;
-  EXPECT_NE(run.Output.find("\npiped\n"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("\npartial\rXTERM:"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("\n 3\n"), std::string::npos) << run.Output;
   // Without a known kind nothing typed runs.
   run = Run_Piped(tree, {.Term = std::nullopt}, "echo hidden\n\x1b\x1b");
@@ -138,6 +140,7 @@ TEST(InteractiveTerminal, WithoutAKnownKindKeysAreIgnoredUntilControlDOrControlC
     const int status = session.Wait_Exit();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.Status) << status;
     EXPECT_TRUE(session.Modes_Restored());
+    EXPECT_TRUE(session.Screen.ends_with("$ \r\n")) << "the last row is ended";
     EXPECT_EQ(session.Screen.find("ignored"), std::string::npos) << "no echo, nothing ran";
   }
 }

@@ -46,13 +46,6 @@ TEST(Prompt, UnknownTotalKeepsTheLastWidth) {
   }
 }
 
-TEST(Prompt, FrameBlanksThenRedrawsWithTheLineInUtf8) {
-  const std::string prompt = "XTERM: 12.5%: 21:07:08: 0.00$ ";
-  EXPECT_EQ(Build_Frame(prompt, 3, U"ls \u00e9\U0001F600"),
-            "\r" + prompt + "   \r" + prompt + "ls \xc3\xa9\xf0\x9f\x98\x80");
-  EXPECT_EQ(Build_Frame(prompt, 0, U""), "\r" + prompt + "\r" + prompt);
-}
-
 // The sampler of an awkward HOME runs, and nothing hidden in HOME runs.
 TEST(Prompt, SampleCommandQuotesHome) {
   std::string pattern = (fs::temp_directory_path() / "nelk-prompt-XXXXXX").string();

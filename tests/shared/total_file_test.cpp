@@ -3,13 +3,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <barrier>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -118,23 +116,6 @@ TEST_F(TotalFile, PinnedDirectoryStaysAfterAChangeOfDirectory) {
   Write_Total_Sum(5);
   EXPECT_EQ(Content(File(second_)), Bytes_Of(5));
   EXPECT_EQ(Content(File(first_)), Bytes_Of(101));
-}
-
-// Another process's lock, as flock sees it: a second open of the file. The redraw gives
-// up on it; the value comes once it is let go.
-TEST_F(TotalFile, ABoundedReadGivesUpOnAHeldLock) {
-  using std::chrono::milliseconds;
-  Write_Total_Sum(1234);
-  const int held = ::open(File(first_).c_str(), O_RDWR);
-  ASSERT_EQ(::flock(held, LOCK_EX), 0);
-  Put(File(first_), Bytes_Of(99));
-  Total_Cache cache;
-  EXPECT_THROW(Read_Total_Sum(milliseconds(20)), Lock_Busy);
-  EXPECT_THROW(cache.Read(milliseconds(20)), Lock_Busy);
-  ::flock(held, LOCK_UN);
-  EXPECT_EQ(Read_Total_Sum(milliseconds(20)), 99);
-  EXPECT_EQ(cache.Read(milliseconds(20)), 99);
-  ::close(held);
 }
 
 TEST_F(TotalFile, CacheShowsEveryChangeAtTheNextRead) {
