@@ -45,25 +45,14 @@ TEST(InteractiveCommands, BuiltinsExternalProgramsAliasesAndErrors) {
 
 TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommandOrListed) {
   Pty_Session session;
-  const std::string work = session.Tree.Work();
-  session.Tree.Write_File("caf\xc3\xa9.txt", "CAFE\n");
   session.Tree.Write_File("bad\xff.dat", "BAD\n");
-  session.Tree.Write_File("my file;x", "SPACED\n");
   session.Tree.Write_File("sub/beta1", "");
   session.Tree.Write_File("sub/beta2", "");
-  // On screen a raw byte is a visible U+FFFD; in the line it stays the byte.
-  const struct {
-    std::string typed, shown, output;
-  } cases[] = {
-      {"cat caf", work + "/caf\xc3\xa9.txt", "CAFE\r\n"},
-      {"cat bad", work + "/bad\xef\xbf\xbd.dat", "BAD\r\n"},
-      {"cat file", "'" + work + "/my file;x'", "SPACED\r\n"},
-  };
-  for (const auto& c : cases) {
-    session.Write(c.typed + "\t");
-    session.Wait_For("$ cat " + c.shown);
-    EXPECT_EQ(session.Run_Line(""), c.output) << c.typed;
-  }
+  // On screen a raw byte is a visible U+FFFD; in the line it stays the byte. Quoting and
+  // UTF-8 names: tests/shell/completion_test.cpp, through a real sh.
+  session.Write("cat bad\t");
+  session.Wait_For("$ cat " + session.Tree.Work() + "/bad\xef\xbf\xbd.dat");
+  EXPECT_EQ(session.Run_Line(""), "BAD\r\n");
   session.Write("ls sub/bet");
   session.Wait_For("$ ls sub/bet");
   session.Write("\t");

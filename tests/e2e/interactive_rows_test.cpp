@@ -52,6 +52,7 @@ TEST(InteractiveRows, ANarrowerWindowClearsTheWrappedRowsWhereTheTerminalRewraps
     session.Wait_Until(
         [&] { return std::regex_search(unread = session.Unread(), m, first_narrow); });
     EXPECT_EQ(m[1].str(), c.Before) << c.Environment.back();
+    EXPECT_EQ(session.Run_Line(""), line.substr(5) + "\r\n") << "the whole line runs";
   }
   // A program that narrows the window leaves rows of its own, not the frame's: nothing
   // is cleared over them, and the row guard takes the new width.

@@ -1,7 +1,6 @@
 // The terminal around the program: its modes on every way in and out, keyboards of each
-// kind, Control-C, one row at any width, and standard input that is not a terminal.
+// kind, Control-C, and standard input that is not a terminal.
 #include <gtest/gtest.h>
-#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 
@@ -103,18 +102,6 @@ TEST(InteractiveTerminal, TheXtermFamilyCountsAsXtermOnlyWhenAsked) {
     EXPECT_EQ(run.Output.rfind("Greetings tester!\n\r" + c.Kind + ":", 0), 0U) << run.Output;
     EXPECT_EQ(run.Output.find("\nxx\n") != std::string::npos, c.Kind != "NONE") << run.Output;
   }
-}
-
-TEST(InteractiveTerminal, LongLineStaysOnOneRowAndFollowsAResize) {
-  Pty_Session session;
-  const std::string line = "echo " + std::string(147, 'a') + std::string(40, '0') + "ABCDEFGH";
-  session.Write(line);
-  // 80 columns: the prompt's 30, the marker and the line's last 48, the last column free.
-  session.Wait_For("$ <" + std::string(40, '0') + "ABCDEFGH\r");
-  const winsize narrow{.ws_row = 24, .ws_col = 40, .ws_xpixel = 0, .ws_ypixel = 0};
-  ASSERT_EQ(::ioctl(session.Fd, TIOCSWINSZ, &narrow), 0);  // the kernel sends SIGWINCH
-  session.Wait_For("$ <ABCDEFGH\r");
-  EXPECT_EQ(session.Run_Line(""), line.substr(5) + "\r\n") << "the whole line runs";
 }
 
 // No known kind (TERM unset or unknown): the terminal keeps its line discipline, typed
