@@ -72,11 +72,6 @@ TEST(InteractiveTerminal, PipedInputRunsToItsEnd) {
   EXPECT_EQ(run.Output.rfind("Greetings tester!\n\r" + prompt.substr(0, 6), 0), 0U) << run.Output;
   EXPECT_NE(run.Output.find("\npartial\rXTERM:"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("\n 3\n"), std::string::npos) << run.Output;
-  // Without a known kind nothing typed runs.
-  run = Run_Piped(tree, {.Term = std::nullopt}, "echo hidden\n\x1b\x1b");
-  EXPECT_EQ(run.Exit(), 0);
-  EXPECT_EQ(run.Output.rfind("Greetings tester!\n\rNONE:", 0), 0U) << run.Output;
-  EXPECT_EQ(run.Output.find("hidden\n"), std::string::npos) << run.Output;
   EXPECT_EQ(tree.Read_File("nk.shared.total_sum"), std::nullopt) << "the shell made no total";
 }
 
