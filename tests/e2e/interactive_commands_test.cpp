@@ -66,6 +66,7 @@ TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommandOrListed) {
 TEST(InteractiveCommands, TotalLines) {
   Pty_Session session;
   const std::string minus_7_50("\x12\xfd\xff\xff", 4);
+  EXPECT_EQ(session.Run_Line("cd ../home"), "");  // the total stays where nelk started
   EXPECT_EQ(session.Run_Line("+12.5"), "");
   EXPECT_EQ(session.Tree.Read_File("nk.shared.total_sum"), std::string("\xe2\x04\x00\x00", 4));
   EXPECT_EQ(session.Wait_For_Frame().Total, " 12.50");
@@ -83,7 +84,7 @@ TEST(InteractiveCommands, TotalLines) {
   EXPECT_EQ(session.Tree.Read_File("nk.shared.total_sum"), minus_7_50);
   EXPECT_EQ(session.Wait_For_Frame().Total, "-7.50");
   session.Write("\x1b[A");
-  session.Wait_For("\a");  // total lines are not history
+  session.Wait_For("$ cd ../home\r");  // total lines are not history
 }
 
 }  // namespace

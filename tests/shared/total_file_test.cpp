@@ -1,5 +1,5 @@
-// The total file: bytes on disk, missing and corrupt files, range checks, the pinned
-// directory, updates from many threads at once, and the cached read.
+// The total file: bytes on disk, missing and corrupt files, range checks, updates from
+// many threads at once, and the cached read. The pinned directory: tests/e2e.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -102,20 +102,6 @@ TEST_F(TotalFile, RangeErrorsWriteNothing) {
   Write_Total_Sum(Total_First);
   EXPECT_THROW(Add_To_Total_Sum(std::numeric_limits<Hundredths>::min()), Range_Error);
   EXPECT_EQ(Content(File(first_)), Bytes_Of(Total_First));
-}
-
-TEST_F(TotalFile, PinnedDirectoryStaysAfterAChangeOfDirectory) {
-  ASSERT_TRUE(Pin_Total_Directory());
-  fs::current_path(second_);
-  Write_Total_Sum(100);
-  EXPECT_EQ(Add_To_Total_Sum(1), 101);
-  EXPECT_EQ(Content(File(first_)), Bytes_Of(101));
-  EXPECT_FALSE(fs::exists(File(second_)));
-
-  Unpin_Total_Directory();
-  Write_Total_Sum(5);
-  EXPECT_EQ(Content(File(second_)), Bytes_Of(5));
-  EXPECT_EQ(Content(File(first_)), Bytes_Of(101));
 }
 
 TEST_F(TotalFile, CacheShowsEveryChangeAtTheNextRead) {
