@@ -95,7 +95,6 @@ TEST_F(OneShot, HelpAndVersionComeFirstAndTouchNothingElseTheTotalIsPrintedOrCha
       {{"-a", "2"}, Bytes_Of(100) + "junk", "", 0, Bytes_Of(300)},
       {{"-a", "1500000"}, Bytes_Of(-99999999), "", 0, Bytes_Of(50000001)},  // only the sum fits
       {{"-r", "0.01"}, Bytes_Of(-99999998), "", 0, Bytes_Of(-99999999)},
-      {{"-r", "2.5"}, Bytes_Of(1000), "", 0, Bytes_Of(750)},
       {{"-r", "-5"}, none, "", 0, Bytes_Of(500)},
   });
 }
