@@ -45,25 +45,14 @@ TEST(InteractiveCommands, BuiltinsExternalProgramsAliasesAndErrors) {
 
 TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommandOrListed) {
   Pty_Session session;
-  const std::string work = session.Tree.Work();
-  session.Tree.Write_File("caf\xc3\xa9.txt", "CAFE\n");
   session.Tree.Write_File("bad\xff.dat", "BAD\n");
-  session.Tree.Write_File("my file;x", "SPACED\n");
   session.Tree.Write_File("sub/beta1", "");
   session.Tree.Write_File("sub/beta2", "");
-  // On screen a raw byte is a visible U+FFFD; in the line it stays the byte.
-  const struct {
-    std::string typed, shown, output;
-  } cases[] = {
-      {"cat caf", work + "/caf\xc3\xa9.txt", "CAFE\r\n"},
-      {"cat bad", work + "/bad\xef\xbf\xbd.dat", "BAD\r\n"},
-      {"cat file", "'" + work + "/my file;x'", "SPACED\r\n"},
-  };
-  for (const auto& c : cases) {
-    session.Write(c.typed + "\t");
-    session.Wait_For("$ cat " + c.shown);
-    EXPECT_EQ(session.Run_Line(""), c.output) << c.typed;
-  }
+  // On screen a raw byte is a visible U+FFFD; in the line it stays the byte. Quoting and
+  // UTF-8 names: tests/shell/completion_test.cpp, through a real sh.
+  session.Write("cat bad\t");
+  session.Wait_For("$ cat " + session.Tree.Work() + "/bad\xef\xbf\xbd.dat");
+  EXPECT_EQ(session.Run_Line(""), "BAD\r\n");
   session.Write("ls sub/bet");
   session.Wait_For("$ ls sub/bet");
   session.Write("\t");
@@ -77,6 +66,7 @@ TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommandOrListed) {
 TEST(InteractiveCommands, TotalLines) {
   Pty_Session session;
   const std::string minus_7_50("\x12\xfd\xff\xff", 4);
+  EXPECT_EQ(session.Run_Line("cd ../home"), "");  // the total stays where nelk started
   EXPECT_EQ(session.Run_Line("+12.5"), "");
   EXPECT_EQ(session.Tree.Read_File("nk.shared.total_sum"), std::string("\xe2\x04\x00\x00", 4));
   EXPECT_EQ(session.Wait_For_Frame().Total, " 12.50");
@@ -94,7 +84,7 @@ TEST(InteractiveCommands, TotalLines) {
   EXPECT_EQ(session.Tree.Read_File("nk.shared.total_sum"), minus_7_50);
   EXPECT_EQ(session.Wait_For_Frame().Total, "-7.50");
   session.Write("\x1b[A");
-  session.Wait_For("\a");  // total lines are not history
+  session.Wait_For("$ cd ../home\r");  // total lines are not history
 }
 
 }  // namespace

@@ -1,94 +1,54 @@
-// The rows around the prompt on a terminal: a program's last row kept, the row ended on
-// the way out, a narrower window cleared where the terminal re-wraps; on a pipe, none of it.
+// The rows around the prompt on a terminal: a program's last row kept, a narrower window
+// cleared where the terminal re-wraps. On a pipe, none of it: interactive_terminal_test.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 
 #include <regex>
 #include <string>
-#include <vector>
 
 #include "e2e/pty_session.hpp"
 
 namespace nk::pty_test {
 namespace {
 
-TEST(InteractiveRows, AProgramsOutputKeepsItsRowAtAnyWidth) {
-  for (const unsigned short columns : {80, 50}) {
-    Pty_Session session({.Columns = columns});
-    const std::string guard = Row_Guard(columns);
-    const std::pair<std::string, std::string> cases[] = {
-        {"printf partial", "partial" + guard},
-        {"echo whole", "whole\r\n" + guard},
-        {"set v=1", ""},  // a builtin ends its own rows
-        {"printf 'half'; exit 3", "half" + guard + "Error: errno =  3\r\n"}};
-    for (const auto& [line, output] : cases) {
-      session.Write(line + "\r");
-      session.Wait_For("\r\n");
-      EXPECT_EQ(session.Wait_For_Frame().Before, output) << line << " at " << columns;
-    }
+TEST(InteractiveRows, AProgramsOutputKeepsItsRow) {
+  Pty_Session session;
+  const std::string guard = Row_Guard(80);
+  const std::pair<std::string, std::string> cases[] = {
+      {"printf partial", "partial" + guard},
+      {"echo whole", "whole\r\n" + guard},
+      {"set v=1", ""},  // a builtin ends its own rows
+      {"printf 'half'; exit 3", "half" + guard + "Error: errno =  3\r\n"}};
+  for (const auto& [line, output] : cases) {
+    session.Write(line + "\r");
+    session.Wait_For("\r\n");
+    EXPECT_EQ(session.Wait_For_Frame().Before, output) << line;
   }
 }
 
-TEST(InteractiveRows, EveryWayOutEndsTheRow) {
-  const struct {
-    std::optional<std::string> Term;
-    std::string Typed, End;
-    int Signal;
-  } cases[] = {
-      {"xterm", "ls", "\x1b\x1b", 0}, {"linux", "ls", "", SIGTERM}, {"xterm", "", "", SIGHUP},
-      {std::nullopt, "", "\x04", 0},  {"screen", "", "\x03", 0},  // Control-D, -C under NONE
-  };
-  for (const auto& c : cases) {
-    Pty_Session session({.Term = c.Term});
-    session.Write(c.Typed);
-    session.Wait_For("$ " + c.Typed + (c.Typed.empty() ? "" : "\r"));
-    session.Write(c.End);
-    if (c.Signal != 0) ::kill(session.Pid, c.Signal);
-    session.Wait_Exit();
-    EXPECT_TRUE(session.Screen.ends_with("$ " + c.Typed + "\r\n")) << session.Screen;
-  }
-}
-
+// Where the terminal re-wraps (tmux here), the rows the last frame was wrapped into are
+// cleared first. Which terminals re-wrap: the unit table, and tests/tmux/rows in a real tmux.
 TEST(InteractiveRows, ANarrowerWindowClearsTheWrappedRowsWhereTheTerminalRewraps) {
   const std::string line = "echo " + std::string(65, 'a');  // 30 + 70 columns
-  const struct {
-    std::vector<std::string> Environment;
-    std::string Before;
-  } cases[] = {
-      {{"TMUX=/tmp/tmux-0/default,1,0"}, "\r\x1b[1A\x1b[J"},
-      {{"TMUX=/tmp/tmux-0/default,1,0", "NELK_REFLOW=0"}, ""},
-      {{"XTERM_VERSION=XTerm(379)"}, ""},
-  };
-  for (const auto& c : cases) {
-    Pty_Session session({.Environment = c.Environment, .Columns = 120});
-    session.Write(line);
-    session.Wait_For("$ " + line);
-    const winsize narrow{.ws_row = 24, .ws_col = 60, .ws_xpixel = 0, .ws_ypixel = 0};
-    ASSERT_EQ(::ioctl(session.Fd, TIOCSWINSZ, &narrow), 0);
-    // The first frame at the new width, and what comes right before it.
-    const std::regex first_narrow("(\r\x1b\\[1A\x1b\\[J)?\rXTERM:[^\r]*\rXTERM:[^\r]*\\$ <");
-    std::smatch m;
-    std::string unread;
-    session.Wait_Until(
-        [&] { return std::regex_search(unread = session.Unread(), m, first_narrow); });
-    EXPECT_EQ(m[1].str(), c.Before) << c.Environment.back();
-  }
+  Pty_Session session({.Environment = {"TMUX=/tmp/tmux-0/default,1,0"}, .Columns = 120});
+  session.Write(line);
+  session.Wait_For("$ " + line);
+  const winsize narrow{.ws_row = 24, .ws_col = 60, .ws_xpixel = 0, .ws_ypixel = 0};
+  ASSERT_EQ(::ioctl(session.Fd, TIOCSWINSZ, &narrow), 0);
+  // The clear, then the first frame at the new width.
+  const std::regex first_narrow("\r\x1b\\[1A\x1b\\[J\rXTERM:[^\r]*\rXTERM:[^\r]*\\$ <");
+  session.Wait_Until([&] { return std::regex_search(session.Unread(), first_narrow); },
+                     "the clear");
+  EXPECT_EQ(session.Run_Line(""), line.substr(5) + "\r\n") << "the whole line runs";
   // A program that narrows the window leaves rows of its own, not the frame's: nothing
   // is cleared over them, and the row guard takes the new width.
-  Pty_Session session({.Environment = cases[0].Environment, .Columns = 120});
   const std::string as(51, 'a');
-  session.Write("stty cols 60; echo " + as + "\r");
+  session.Write("stty cols 40; echo " + as + "\r");
   session.Wait_For("\r\n");
-  EXPECT_EQ(session.Wait_For_Frame().Before, as + "\r\n" + Row_Guard(60));
+  EXPECT_EQ(session.Wait_For_Frame().Before, as + "\r\n" + Row_Guard(40));
 }
 
-TEST(InteractiveRows, APipeGetsNoneOfItAndABadSettingOneLine) {
-  const Temp_Tree tree;
-  const auto run = Run_Piped(tree, {.Environment = {"TMUX=/tmp/t,1,0"}}, "printf partial\n");
-  EXPECT_EQ(run.Exit(), 0);
-  EXPECT_NE(run.Output.find("\npartial\rXTERM:"), std::string::npos) << run.Output;
-  EXPECT_TRUE(run.Output.ends_with("$ ")) << run.Output;
+TEST(InteractiveRows, ABadSettingIsOneLine) {
   Pty_Session session({.Environment = {"NELK_REFLOW=yes"}, .Wait_For_Start = false});
   EXPECT_EQ(session.Wait_For_Frame().Before,
             "NELK_REFLOW is neither 1 nor 0: ignored, the terminal's kind decides\r\n"

@@ -61,6 +61,9 @@ TEST(Reliability, TerminationSignalsEndEveryStateWithModesRestored) {
       EXPECT_EQ(WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status),
                 128 + signal_number);
       EXPECT_TRUE(session.Modes_Restored());
+      if (state == KEY_LOOP) {
+        EXPECT_TRUE(session.Screen.ends_with("$ \r\n")) << "row ended";
+      }
     }
   }
 }

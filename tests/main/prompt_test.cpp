@@ -31,7 +31,6 @@ TEST(Prompt, PromptCarriesKindUsageUtcTimeAndTotal) {
       {Terminal_Kind::LINUX, "100.0%", 0, "-3.50", "LINUX:100.0%: 00:00:00:-3.50$ "},
       {Terminal_Kind::NONE, "      ", 86'399, " 999999.99", "NONE:      : 23:59:59: 999999.99$ "},
       {Terminal_Kind::XTERM, "    7%", 1'700'000'000, " 0.00", "XTERM:    7%: 22:13:20: 0.00$ "},
-      {Terminal_Kind::XTERM, "    7%", 3'723, " 0.00", "XTERM:    7%: 01:02:03: 0.00$ "},
   };
   for (const auto& [kind, usage, moment, total, prompt] : cases) {
     EXPECT_EQ(Build_Prompt(kind, usage, Utc_Time(moment), total), prompt);
@@ -44,13 +43,6 @@ TEST(Prompt, UnknownTotalKeepsTheLastWidth) {
   for (const auto& [width, text] : cases) {
     EXPECT_EQ(Unknown_Total(width), text) << width;
   }
-}
-
-TEST(Prompt, FrameBlanksThenRedrawsWithTheLineInUtf8) {
-  const std::string prompt = "XTERM: 12.5%: 21:07:08: 0.00$ ";
-  EXPECT_EQ(Build_Frame(prompt, 3, U"ls \u00e9\U0001F600"),
-            "\r" + prompt + "   \r" + prompt + "ls \xc3\xa9\xf0\x9f\x98\x80");
-  EXPECT_EQ(Build_Frame(prompt, 0, U""), "\r" + prompt + "\r" + prompt);
 }
 
 // The sampler of an awkward HOME runs, and nothing hidden in HOME runs.

@@ -67,17 +67,20 @@ TEST(Rendezvous, BodyRequestWaitsForTheWorkEvenWhenItThrowsOrCloses) {
   server.join();
 }
 
-TEST(Rendezvous, ManyCallersManyRequestsOneAtATimeNoneLost) {
+// Requests from many callers at once, one at a time, none lost. The server's short
+// time-outs keep running out just as a request is placed: it is still taken, by this
+// Accept_For or the next, where a lost wake-up of the hand-off would leave a caller asleep.
+TEST(Rendezvous, ManyCallersRacingTimeOutsAreAllServedOnce) {
   constexpr int Callers = 8;
-  constexpr int Each = 200;
+  constexpr int Each = 400;
   Rendezvous<int> inbox;
-  std::set<int> served;
+  std::multiset<int> served;
   std::thread server([&] {
-    for (int i = 0; i < Callers * Each; ++i) {
-      auto accepted = inbox.Accept();
-      ASSERT_TRUE(accepted.has_value());
-      served.insert(accepted->Get());
-      accepted->Get() = -accepted->Get();
+    while (served.size() < Callers * Each) {
+      if (auto accepted = inbox.Accept_For(std::chrono::microseconds(served.size() % 50))) {
+        served.insert(accepted->Get());
+        accepted->Get() = -accepted->Get();
+      }
     }
   });
   std::vector<std::jthread> callers;
@@ -86,7 +89,7 @@ TEST(Rendezvous, ManyCallersManyRequestsOneAtATimeNoneLost) {
       for (int i = 0; i < Each; ++i) {
         const int in = c * Each + i + 1;
         int job = in;
-        const Waits waits = i % 2 == 0 ? Waits::BODY : Waits::ACCEPT;
+        const Waits waits = i % 3 == 0 ? Waits::ACCEPT : Waits::BODY;
         EXPECT_TRUE(inbox.Call(job, waits));
         EXPECT_EQ(job, waits == Waits::BODY ? -in : in);  // ACCEPT: the server has a copy
       }
@@ -94,7 +97,7 @@ TEST(Rendezvous, ManyCallersManyRequestsOneAtATimeNoneLost) {
   }
   callers.clear();  // joins them
   server.join();
-  EXPECT_EQ(served.size(), static_cast<std::size_t>(Callers * Each));
+  EXPECT_EQ(std::set<int>(served.begin(), served.end()).size(), served.size()) << "one twice";
 }
 
 TEST(Rendezvous, CloseTurnsAwayWaitingAndLaterCallers) {
@@ -123,29 +126,6 @@ TEST(Rendezvous, CloseWakesASleepingServer) {
   std::this_thread::sleep_for(20ms);  // asleep by now, on all but the busiest machine
   inbox.Close();
   EXPECT_TRUE(left.try_acquire_for(Guard));
-  server.join();
-}
-
-// A request placed just as the server's wait times out is still taken, by this Accept_For
-// or the next: a lost wake-up of the futex hand-off would leave the caller asleep.
-TEST(Rendezvous, RequestsRacingATimeOutAreAllServed) {
-  constexpr int Requests = 3000;
-  Rendezvous<int> inbox;
-  std::atomic<int> served = 0;
-  std::thread server([&] {
-    while (served < Requests) {
-      if (auto accepted = inbox.Accept_For(std::chrono::microseconds(served % 50))) {
-        accepted->Get() = -accepted->Get();
-        ++served;
-      }
-    }
-  });
-  for (int i = 1; i <= Requests; ++i) {
-    int request = i;
-    const Waits waits = i % 3 == 0 ? Waits::ACCEPT : Waits::BODY;
-    EXPECT_TRUE(inbox.Call(request, waits));
-    EXPECT_EQ(request, waits == Waits::ACCEPT ? i : -i);
-  }
   server.join();
 }
 

@@ -1,15 +1,13 @@
-// The total file: bytes on disk, missing and corrupt files, range checks, the pinned
-// directory, updates from many threads at once, and the cached read.
+// The total file: bytes on disk, missing and corrupt files, range checks, updates from
+// many threads at once, and the cached read. The pinned directory: tests/e2e.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <barrier>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -104,37 +102,6 @@ TEST_F(TotalFile, RangeErrorsWriteNothing) {
   Write_Total_Sum(Total_First);
   EXPECT_THROW(Add_To_Total_Sum(std::numeric_limits<Hundredths>::min()), Range_Error);
   EXPECT_EQ(Content(File(first_)), Bytes_Of(Total_First));
-}
-
-TEST_F(TotalFile, PinnedDirectoryStaysAfterAChangeOfDirectory) {
-  ASSERT_TRUE(Pin_Total_Directory());
-  fs::current_path(second_);
-  Write_Total_Sum(100);
-  EXPECT_EQ(Add_To_Total_Sum(1), 101);
-  EXPECT_EQ(Content(File(first_)), Bytes_Of(101));
-  EXPECT_FALSE(fs::exists(File(second_)));
-
-  Unpin_Total_Directory();
-  Write_Total_Sum(5);
-  EXPECT_EQ(Content(File(second_)), Bytes_Of(5));
-  EXPECT_EQ(Content(File(first_)), Bytes_Of(101));
-}
-
-// Another process's lock, as flock sees it: a second open of the file. The redraw gives
-// up on it; the value comes once it is let go.
-TEST_F(TotalFile, ABoundedReadGivesUpOnAHeldLock) {
-  using std::chrono::milliseconds;
-  Write_Total_Sum(1234);
-  const int held = ::open(File(first_).c_str(), O_RDWR);
-  ASSERT_EQ(::flock(held, LOCK_EX), 0);
-  Put(File(first_), Bytes_Of(99));
-  Total_Cache cache;
-  EXPECT_THROW(Read_Total_Sum(milliseconds(20)), Lock_Busy);
-  EXPECT_THROW(cache.Read(milliseconds(20)), Lock_Busy);
-  ::flock(held, LOCK_UN);
-  EXPECT_EQ(Read_Total_Sum(milliseconds(20)), 99);
-  EXPECT_EQ(cache.Read(milliseconds(20)), 99);
-  ::close(held);
 }
 
 TEST_F(TotalFile, CacheShowsEveryChangeAtTheNextRead) {
