@@ -149,9 +149,9 @@ constexpr bool Is_Total_Line(std::string_view line) {
 }
 
 // Quoting for the command interpreter: the one rule for program paths, completed file
-// names and the sampler's command. The characters that sh may read as something other than themselves in an unquoted
-// word: blank, tab, line feed, both quotes, backslash, "$", backquote, ";", "&", "|",
-// "<", ">", "(", ")", "*", "?", "[", "#", "~", "=", "%", "{", "}".
+// names and the sampler's command. The characters that sh may read as something other than
+// themselves in an unquoted word: blank, tab, line feed, both quotes, backslash, "$",
+// backquote, ";", "&", "|", "<", ">", "(", ")", "*", "?", "[", "#", "~", "=", "%", "{", "}".
 inline constexpr std::string_view Shell_Special = " \t\n'\"\\$`;&|<>()*?[#~=%{}";
 
 // `text` as one single-quoted word: no character in it is special to the shell; a "'"

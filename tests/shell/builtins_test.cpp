@@ -79,7 +79,9 @@ TEST(Builtins, FullTableDropsTheNewEntryAndUnsetRemovesTheFirstExactMatch) {
 }
 
 TEST(Builtins, FullHistorySetDropsItsOldestLine) {
-  const auto line = [](std::size_t n) { return text::Decode_Utf8("l\xc3\xadne " + std::to_string(n)); };
+  const auto line = [](std::size_t n) {
+    return text::Decode_Utf8("l\xc3\xadne " + std::to_string(n));
+  };
   Wide_String_Set set(2048);
   for (std::size_t n = 1; n <= 2049; ++n) ASSERT_EQ(set.Append(line(n)), n <= 2048 ? n : 2048U);
   for (std::size_t i = 1; i <= 2048; ++i) ASSERT_EQ(set.Item(i), line(i + 1)) << i;
