@@ -24,9 +24,10 @@ namespace {
 
 using namespace nk::main;
 
-// TERM, the start-up options and the greeting; false when the options ended the run.
-// Nothing draws before the key loop's first request, so Terminal.Kind is set unshared.
-bool Start_Up(int argc, char** argv, Terminal& terminal, int& status) {
+// TERM, the start-up options, the terminal's rows and the greeting; false when the
+// options ended the run. Nothing draws before the key loop's first request, so
+// Terminal.Kind is set unshared.
+bool Start_Up(int argc, char** argv, Terminal& terminal, Terminal_Settings& settings, int& status) {
   terminal.Kind = Kind_From_Environment();
   terminal.Old_Pwd.clear();
   const Startup_Outcome outcome = Run_Startup_Options(argc, argv, terminal);
@@ -34,9 +35,11 @@ bool Start_Up(int argc, char** argv, Terminal& terminal, int& status) {
     status = outcome.Exit_Status;
     return false;
   }
-  if (::isatty(STDOUT_FILENO) == 1 && Choose_Rewrap(std::getenv).Bad_Setting) {
+  const Rewrap_Choice rewrap = Choose_Rewrap(std::getenv);
+  if (rewrap.Bad_Setting && ::isatty(STDOUT_FILENO) == 1) {
     std::cout << Bad_Reflow_Setting << '\n';
   }
+  settings.Rewraps = rewrap.Rewraps;
   const char* user = std::getenv("USER");
   std::cout << "Greetings " << (user != nullptr ? user : "") << "!\n" << std::flush;
   return true;
@@ -142,11 +145,12 @@ int main(int argc, char** argv) {
   // Made only once the options let the run go on: a one-shot (-t, -v ...) starts no
   // thread and builds no table, so it ends about as fast as a bare process.
   std::unique_ptr<Terminal_Thread> thread;
+  Terminal_Settings settings;
   int status = 0;
   bool loop_ended = false;
   try {
-    if (Start_Up(argc, argv, terminal, status)) {
-      auto starting = std::make_unique<Terminal_Thread>(terminal);
+    if (Start_Up(argc, argv, terminal, settings, status)) {
+      auto starting = std::make_unique<Terminal_Thread>(terminal, settings);
       starting->Start();  // a thread that failed to start is not asked to Quit below
       thread = std::move(starting);
       Key_Loop(terminal.Kind, *thread);
@@ -158,7 +162,7 @@ int main(int argc, char** argv) {
     status = EXIT_FAILURE;
   }
   if (thread) {
-    thread->Send({Request_Kind::Quit});  // refused harmlessly when the key loop sent it
+    thread->Stop();  // Quit, refused harmlessly when the key loop sent it
     thread->Join();
   }
   // No frame can follow now. Without it the parent shell's prompt would start on the

@@ -231,8 +231,9 @@ void Print(uint32_t tenths) {
   text[length++] = '.';
   text[length++] = static_cast<char>('0' + tenths % 10);
   text[length++] = '\n';
-  ssize_t written = ::write(STDOUT_FILENO, text, static_cast<size_t>(length));
-  (void)written;  // nobody to tell: the reader of the figure has gone
+  // Nobody to tell of a failure: the reader of the figure has gone.
+  [[maybe_unused]] const ssize_t written =
+      ::write(STDOUT_FILENO, text, static_cast<size_t>(length));
 }
 
 }  // namespace
@@ -241,8 +242,7 @@ int main() {
   Reading now;
   uint64_t processors = 0;
   if (!Read_Proc_Stat(&now, &processors) || now.Total == 0) {
-    ssize_t written = ::write(STDOUT_FILENO, "?\n", 2);
-    (void)written;
+    [[maybe_unused]] const ssize_t written = ::write(STDOUT_FILENO, "?\n", 2);
     return 1;
   }
   const int file = State_File();

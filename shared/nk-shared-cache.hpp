@@ -15,15 +15,14 @@ namespace nk::shared {
 // The directory the total file is resolved against (AT_FDCWD until pinned).
 int Total_Directory();
 
-// Read_Total_Sum, with the value kept while the file's device, inode, size, modification
+// Read_Total_Sum(lock_wait), with the value kept while the file's device, inode, size, modification
 // and change times stay as they were. A change by any process shows at the next Read:
 // a file changed within the last two seconds is always read again, since a second write
 // within the file system's time granule would leave all of these as they were.
 class Total_Cache {
  public:
-  // As Read_Total_Sum (the same value, the same File_Error).
-  Hundredths Read();
-  // As Read_Total_Sum(lock_wait): Lock_Busy when another process holds the lock so long.
+  // As Read_Total_Sum(lock_wait): the same value, the same File_Error, and Lock_Busy
+  // when another process holds the lock that long.
   Hundredths Read(std::chrono::milliseconds lock_wait);
 
  private:
@@ -34,8 +33,6 @@ class Total_Cache {
     timespec Modified;
     timespec Changed;
   };
-  Hundredths Read_By(const std::chrono::milliseconds* lock_wait);
-
   std::optional<Key> key_;
   Hundredths value_ = 0;
 };

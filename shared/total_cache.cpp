@@ -20,25 +20,14 @@ bool Settled(const timespec& stamp, const timespec& now) {
 
 }  // namespace
 
-Hundredths Total_Cache::Read() {
-  return Read_By(nullptr);
-}
-
 Hundredths Total_Cache::Read(std::chrono::milliseconds lock_wait) {
-  return Read_By(&lock_wait);
-}
-
-Hundredths Total_Cache::Read_By(const std::chrono::milliseconds* lock_wait) {
-  const auto read = [lock_wait] {
-    return lock_wait != nullptr ? Read_Total_Sum(*lock_wait) : Read_Total_Sum();
-  };
   // Taken before the look: a write after it has a later change time than any kept one.
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
   struct stat status {};
   if (::fstatat(Total_Directory(), Total_File_Name, &status, 0) != 0 || !S_ISREG(status.st_mode)) {
     key_.reset();
-    return read();  // missing or odd: its own rules, nothing kept
+    return Read_Total_Sum(lock_wait);  // missing or odd: its own rules, nothing kept
   }
   const Key key{status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim};
   if (key_ && key_->Device == key.Device && key_->Inode == key.Inode && key_->Size == key.Size &&
@@ -46,7 +35,7 @@ Hundredths Total_Cache::Read_By(const std::chrono::milliseconds* lock_wait) {
     return value_;
   }
   key_.reset();
-  value_ = read();  // a corrupt or busy file throws and keeps nothing
+  value_ = Read_Total_Sum(lock_wait);  // a corrupt or busy file throws and keeps nothing
   if (Settled(key.Modified, now) && Settled(key.Changed, now)) {
     key_ = key;
   }

@@ -39,8 +39,9 @@ std::string Screen::Total_Image() {
     // Another process holds the lock (a stuck flock, a hung writer): every key would wait
     // for it, so the prompt shows what it showed last.
   } catch (const shared::File_Error&) {
-    // A damaged total file must not take the prompt down with it.
-    return Unknown_Total(state_.Total_Width);
+    // A damaged total file must not take the prompt down with it, nor come back as the
+    // total shown before the damage while another process holds the lock.
+    shown_total_.clear();
   }
   return shown_total_.empty() ? Unknown_Total(state_.Total_Width) : shown_total_;
 }

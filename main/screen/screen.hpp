@@ -2,13 +2,11 @@
 
 #include <chrono>
 #include <cstddef>
-#include <cstdlib>
 #include <optional>
 #include <string>
 
 #include "nk-shared-cache.hpp"
 #include "screen/cpu_process.hpp"
-#include "terminal/rewrap.hpp"
 #include "threads/request_server.hpp"
 #include "threads/shell_state.hpp"
 
@@ -22,12 +20,13 @@ enum class Screen_Op { REFRESH, STOP };
 // "screen": draws the prompt and the line in one write, under Line_Lock.
 class Screen : public Request_Server<Screen_Op> {
  public:
-  Screen(Shell_State& state, Cpu_Process& cpu, int output_fd)
+  // `rewraps`: the terminal re-wraps its rows when the window narrows.
+  Screen(Shell_State& state, Cpu_Process& cpu, int output_fd, bool rewraps)
       : Request_Server("screen", Screen_Op::STOP),
         state_(state),
         cpu_(cpu),
         output_fd_(output_fd),
-        rewraps_(Choose_Rewrap(std::getenv).Rewraps) {}
+        rewraps_(rewraps) {}
   ~Screen() {
     Stop();
     Join();
@@ -54,8 +53,7 @@ class Screen : public Request_Server<Screen_Op> {
   // when the output is no terminal.
   std::optional<std::size_t> columns_;
   bool columns_read_ = false;
-  // The terminal re-wraps its rows when the window narrows: a shrink clears them first.
-  bool rewraps_;
+  bool rewraps_;  // a shrink first clears the rows the terminal wrapped the frame into
   shared::Total_Cache total_;
   std::string shown_total_;  // the total's image last read, empty before the first
 };

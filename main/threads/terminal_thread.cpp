@@ -32,7 +32,7 @@ bool Terminal_Thread::Send(Terminal_Request request) {
 void Terminal_Thread::Run(std::latch& started) {
   state_ = std::make_unique<Shell_State>(terminal_);
   cpu_ = std::make_unique<Cpu_Process>(state_->Directory_Lock);
-  screen_ = std::make_unique<Screen>(*state_, *cpu_, settings_.Output_Fd);
+  screen_ = std::make_unique<Screen>(*state_, *cpu_, settings_.Output_Fd, settings_.Rewraps);
   // Paused until the key loop's first request: a prompt drawn earlier would land in the
   // middle of what the start-up options print, or after their one-shot output.
   deamon_ = std::make_unique<Deamon>([this] { screen_->Refresh(); }, settings_.Redraw_Period, true);

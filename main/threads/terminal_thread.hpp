@@ -25,6 +25,7 @@ namespace nk::main {
 struct Terminal_Settings {
   int Output_Fd = STDOUT_FILENO;                 // frames, bells, listings
   std::chrono::milliseconds Redraw_Period{500};  // deamon's wait
+  bool Rewraps = false;                          // the terminal re-wraps rows on a shrink
 };
 
 // Stop is Quit; Join returns once the thread and its three background threads have ended.

@@ -99,6 +99,13 @@ TEST(HostileEnvironment, ATotalLockedByAnotherProcessShowsTheLastTotal) {
   ::flock(held, LOCK_UN);
   session.Write("y");
   EXPECT_EQ(session.Wait_For_Frame().Total, " 7.00");
+  // Damaged, then locked: what was shown before the damage is no total to show again.
+  ASSERT_EQ(::ftruncate(held, 2), 0);
+  session.Write("z");
+  session.Wait_For(": ?.??$ xyz");
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  session.Write("w");
+  session.Wait_For(": ?.??$ xyzw");
   ::close(held);
 }
 

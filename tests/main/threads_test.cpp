@@ -135,7 +135,7 @@ TEST_F(Threads, ScreenBlanksThePreviousFrameAndKeepsGoingOnADamagedTotal) {
   state.Previous_Length = 4;
   state.Total_Width = 5;
   Cpu_Process cpu(state.Directory_Lock);
-  Screen screen(state, cpu, output_);
+  Screen screen(state, cpu, output_, false);
   cpu.Start();
   screen.Start();
   // "\r" prompt blanks "\r" prompt line; the prompt, with its clock, as drawn.
