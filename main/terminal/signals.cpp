@@ -229,11 +229,13 @@ void Install() {
 }
 
 Key_Loop_Signals::Key_Loop_Signals() {
-  static std::once_flag once;
-  std::call_once(once, [] {
+  // Not std::call_once: a thread that cannot be had (ulimit -u) throws, which would abort
+  // inside pthread_once; a static's first use passes the error on to main's one line.
+  [[maybe_unused]] static const bool watching = [] {
     std::atexit([] { exiting = true; });
     std::thread(Watch_Ending).detach();
-  });
+    return true;
+  }();
   frames_drawn = true;
   key_loop_running = wake_pipe[1] >= 0;
 }

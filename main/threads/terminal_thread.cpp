@@ -30,15 +30,27 @@ bool Terminal_Thread::Send(Terminal_Request request) {
 }
 
 void Terminal_Thread::Run(std::latch& started) {
-  state_ = std::make_unique<Shell_State>(terminal_);
-  cpu_ = std::make_unique<Cpu_Process>(state_->Directory_Lock);
-  screen_ = std::make_unique<Screen>(*state_, *cpu_, settings_.Output_Fd, settings_.Rewraps);
-  // Paused until the key loop's first request: a prompt drawn earlier would land in the
-  // middle of what the start-up options print, or after their one-shot output.
-  deamon_ = std::make_unique<Deamon>([this] { screen_->Refresh(); }, settings_.Redraw_Period, true);
-  cpu_->Start();
-  screen_->Start();
-  deamon_->Start();
+  try {
+    state_ = std::make_unique<Shell_State>(terminal_);
+    cpu_ = std::make_unique<Cpu_Process>(state_->Directory_Lock);
+    screen_ = std::make_unique<Screen>(*state_, *cpu_, settings_.Output_Fd, settings_.Rewraps);
+    // Paused until the key loop's first request: a prompt drawn earlier would land in the
+    // middle of what the start-up options print, or after their one-shot output.
+    deamon_ =
+        std::make_unique<Deamon>([this] { screen_->Refresh(); }, settings_.Redraw_Period, true);
+    cpu_->Start();
+    screen_->Start();
+    deamon_->Start();
+  } catch (const std::exception&) {
+    // Out of threads or memory (ulimit -u, -v): thrown here it would abort the program.
+    // Start throws it instead, and the run ends with its one line before the key loop.
+    start_failure_ = std::current_exception();
+    Stop_Workers();
+    Join_Workers();
+    inbox_.Close();
+    started.count_down();
+    return;
+  }
   started.count_down();  // Start returns: every thread runs
   // No sample of its own at start-up: the key loop's first Refresh takes one anyway, and a
   // one-shot run (-t, -a ...) must not spawn the sampler at all.
@@ -72,15 +84,32 @@ void Terminal_Thread::Run(std::latch& started) {
       owed_ = true;
     }
   }
-  cpu_->Join();
-  deamon_->Join();
-  screen_->Join();
+  Join_Workers();
 }
 
+// Those made so far: a start that failed halfway stops and joins what it made.
 void Terminal_Thread::Stop_Workers() {
-  cpu_->Stop();
-  deamon_->Stop();
-  screen_->Stop();
+  if (cpu_) {
+    cpu_->Stop();
+  }
+  if (deamon_) {
+    deamon_->Stop();
+  }
+  if (screen_) {
+    screen_->Stop();
+  }
+}
+
+void Terminal_Thread::Join_Workers() {
+  if (cpu_) {
+    cpu_->Join();
+  }
+  if (deamon_) {
+    deamon_->Join();
+  }
+  if (screen_) {
+    screen_->Join();
+  }
 }
 
 bool Terminal_Thread::Serve(const Terminal_Request& request) {

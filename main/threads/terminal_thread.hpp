@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <exception>
 #include <memory>
 
 #include "nelk.hpp"
@@ -42,8 +43,12 @@ class Terminal_Thread : public Request_Server<Terminal_Request> {
   }
 
   // Starts the thread; returns once its locks, tables and background threads exist.
+  // Throws what kept a thread from starting (std::system_error, std::bad_alloc).
   void Start() {
     Launch([this](std::latch& started) { Run(started); });
+    if (start_failure_) {
+      std::rethrow_exception(start_failure_);
+    }
   }
   // Sends one request; returns when it is accepted, or done for Quit, Key and the two
   // history moves. False once the thread has quit.
@@ -54,6 +59,7 @@ class Terminal_Thread : public Request_Server<Terminal_Request> {
  private:
   void Run(std::latch& started);
   void Stop_Workers();
+  void Join_Workers();
   // Serves one request; true when screen is to redraw once the caller is released.
   bool Serve(const Terminal_Request& request);
   void Serve_Key(char32_t c);
@@ -81,9 +87,10 @@ class Terminal_Thread : public Request_Server<Terminal_Request> {
   // The last request drew the screen, so the Refresh that the key loop sends before its
   // next read has nothing new to show.
   bool fresh_ = false;
-  bool key_loop_started_ = false;  // the periodic redraw waits for the first request
-  bool typed_ahead_ = false;       // the request being served leaves its redraw
-  bool owed_ = false;              // a redraw was left: the screen shows an older line
+  std::exception_ptr start_failure_;  // what kept Run from starting every thread
+  bool key_loop_started_ = false;     // the periodic redraw waits for the first request
+  bool typed_ahead_ = false;          // the request being served leaves its redraw
+  bool owed_ = false;                 // a redraw was left: the screen shows an older line
 };
 
 }  // namespace nk::main

@@ -7,6 +7,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -129,6 +130,35 @@ TEST(HostileEnvironment, AStopAtThePromptGivesTheModesBackUntilContinued) {
   EXPECT_EQ(session.Wait_For_Frame().Usage, "  1.0%");
   EXPECT_EQ(session.Modes().c_lflag & (ICANON | ECHO), 0u);
   EXPECT_EQ(session.Run_Line("echo back"), "back\r\n");
+  session.Write("\x1b\x1b");
+  EXPECT_EQ(Ended(session), 0);
+}
+
+// From a limit that lets no thread start up to one that lets the shell run, and so at the
+// limit that stops one of the background threads: the cause in one line, never an abort.
+TEST(HostileEnvironment, TooFewThreadsEndTheStartInOneLine) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root starts threads past any limit";
+  const Temp_Tree tree;
+  int failed = 0;
+  for (long limit = 1; limit < 100; ++limit) {
+    SCOPED_TRACE(limit);
+    const auto run = Run_Piped(tree, {.Limits = {{RLIMIT_NPROC, limit}}});
+    if (run.Exit() == 0) break;
+    ++failed;
+    EXPECT_EQ(run.Output, "Greetings tester!\nError: Resource temporarily unavailable\n");
+    ASSERT_EQ(run.Exit(), 1);
+  }
+  EXPECT_GT(failed, 0);
+  EXPECT_LT(failed, 99) << "the shell never started";
+}
+
+// Under ulimit -s 64 a thread has a few KiB of stack left: braces nested about as deep as
+// a pattern may nest them are still completed.
+TEST(HostileEnvironment, DeepBracesAreCompletedOnASmallStack) {
+  Pty_Session session({.Limits = {{RLIMIT_STACK, 64 * 1024}}});
+  session.Tree.Write_File("abc", "");
+  session.Write("ls " + std::string(60, '{') + "a" + std::string(60, '}') + "\t");
+  session.Wait_For("$ ls " + session.Tree.Work() + "/abc");
   session.Write("\x1b\x1b");
   EXPECT_EQ(Ended(session), 0);
 }

@@ -97,6 +97,10 @@ void Child::Start(const Session_Options& options, const Temp_Tree& tree, int in,
     ::signal(SIGXFSZ, SIG_IGN);
     if (::setrlimit(RLIMIT_FSIZE, &file_size) != 0) ::_exit(126);
   }
+  for (const auto& [resource, value] : options.Limits) {
+    const rlimit both{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
+    if (::setrlimit(resource, &both) != 0) ::_exit(126);
+  }
   if (::chdir(work.c_str()) == 0) ::execve(argv[0], argv.data(), envp.data());
   ::_exit(127);
 }

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace nk::pty_test {
@@ -53,8 +54,9 @@ struct Session_Options {
   // Bytes a file may grow to (RLIMIT_FSIZE, SIGXFSZ ignored): writes beyond it fail with
   // EFBIG, a real write failure that even root meets.
   std::optional<long> File_Size_Limit{};
-  unsigned short Columns = 80;  // of the pseudo-terminal
-  bool Wait_For_Start = true;   // the session's constructor waits for the first frame
+  std::vector<std::pair<int, long>> Limits{};  // setrlimit(first, second) in the program
+  unsigned short Columns = 80;                 // of the pseudo-terminal
+  bool Wait_For_Start = true;  // the session's constructor waits for the first frame
 };
 
 // One drawing of the status line, "\r" prompt blanks "\r" prompt, with the prompt's
