@@ -14,9 +14,9 @@ namespace nk::shell {
 
 namespace {
 
-// Past these, the quadratic follow table or the parser's recursion would grow unbounded.
+// Past these, the quadratic follow table or the open braces' sets would grow unbounded.
 constexpr std::size_t Max_Pattern_Length = 4096;  // no longer path can be opened
-constexpr int Max_Brace_Depth = 64;
+constexpr std::size_t Max_Brace_Depth = 64;
 // Bounds the cache of deterministic states to 512 KiB per pattern.
 constexpr std::size_t Max_Dfa_States = 512;
 
@@ -67,10 +67,48 @@ class Pattern::Parser {
  public:
   explicit Parser(Pattern& pattern) : p_(pattern), text_(pattern.text_) {}
 
-  // At depth 0 "," and "}" are ordinary characters, so this reads the whole text.
-  Fragment Whole() { return Sequence(0); }
+  // Reads the whole text. Braces are kept on a list of their own, not on the call stack: a
+  // thread's stack may be a few KiB (ulimit -s), and each nesting would take a frame.
+  Fragment Whole() {
+    std::vector<Open_Brace> open;
+    Fragment sequence = Empty();
+    while (i_ < text_.size()) {
+      const char c = text_[i_];
+      if (c == '{') {
+        ++i_;
+        p_.literal_ = false;
+        if (open.size() == Max_Brace_Depth) Fail(text_, "braces nested too deeply");
+        open.push_back({std::move(sequence), Empty()});
+        open.back().Choice.Nullable = false;
+        sequence = Empty();
+      } else if (!open.empty() && (c == ',' || c == '}')) {  // outside braces: ordinary
+        ++i_;
+        Fragment& choice = open.back().Choice;
+        Or_Into(choice.First.data(), sequence.First.data(), p_.words_);
+        Or_Into(choice.Last.data(), sequence.Last.data(), p_.words_);
+        choice.Nullable = choice.Nullable || sequence.Nullable;
+        if (c == ',') {
+          sequence = Empty();
+        } else {
+          sequence = std::move(open.back().Before);
+          Concatenate(sequence, choice);
+          open.pop_back();
+        }
+      } else {
+        Concatenate(sequence, Item());
+      }
+    }
+    if (!open.empty()) Fail(text_, "\"{\" without \"}\"");
+    return sequence;
+  }
 
  private:
+  // Braces not yet closed: the sequence they stand in, and their alternatives so far.
+  struct Open_Brace {
+    Fragment Before;
+    Fragment Choice;
+  };
+
   Fragment Empty() const {
     return Fragment{std::vector<std::uint64_t>(p_.words_), std::vector<std::uint64_t>(p_.words_),
                     true};
@@ -113,18 +151,8 @@ class Pattern::Parser {
     so_far.Nullable = so_far.Nullable && next.Nullable;
   }
 
-  // Reads up to the end, or inside braces up to the "," or "}" that ends an alternative.
-  Fragment Sequence(int depth) {
-    Fragment sequence = Empty();
-    while (i_ < text_.size()) {
-      const char c = text_[i_];
-      if (depth > 0 && (c == ',' || c == '}')) break;
-      Concatenate(sequence, Item(depth));
-    }
-    return sequence;
-  }
-
-  Fragment Item(int depth) {
+  // A "*", "?", set or literal byte.
+  Fragment Item() {
     const char c = text_[i_];
     if (c == '*' || c == '?') {
       ++i_;
@@ -132,7 +160,6 @@ class Pattern::Parser {
       return c == '*' ? Position(Byte_Set().set(), true) : Character(Byte_Set().set());
     }
     if (c == '[') return Set();
-    if (c == '{') return Braces(depth + 1);
     ++i_;
     Byte_Set one;
     one.set(static_cast<unsigned char>(c));
@@ -164,22 +191,6 @@ class Pattern::Parser {
     }
     i_ = j + 1;
     return negated ? Character(~bytes) : Position(bytes, false);
-  }
-
-  Fragment Braces(int depth) {
-    p_.literal_ = false;
-    if (depth > Max_Brace_Depth) Fail(text_, "braces nested too deeply");
-    ++i_;
-    Fragment choice = Empty();
-    choice.Nullable = false;
-    for (;;) {
-      const Fragment alternative = Sequence(depth);
-      Or_Into(choice.First.data(), alternative.First.data(), p_.words_);
-      Or_Into(choice.Last.data(), alternative.Last.data(), p_.words_);
-      choice.Nullable = choice.Nullable || alternative.Nullable;
-      if (i_ >= text_.size()) Fail(text_, "\"{\" without \"}\"");
-      if (text_[i_++] == '}') return choice;
-    }
   }
 
   Pattern& p_;
