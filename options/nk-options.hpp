@@ -10,7 +10,9 @@
 //   - "--anything", a lone "-" and an unknown letter are invalid switches.
 // Configuration file, one option per line: the first character is a switch letter, the
 // rest of the line (untrimmed) its value; lines starting with any other character are
-// skipped; an empty line is an error, except a last one that only ends the file.
+// skipped; an empty line is an error, except a last one that only ends the file. A line
+// ends with a line feed or a carriage return and line feed; a UTF-8 byte order mark at
+// the start of the file is skipped; a line longer than 64 KiB is an error.
 #pragma once
 
 #include <array>
@@ -79,8 +81,9 @@ Option_Array Parse_Command_Line(std::span<const std::string> arguments);
 // The options of a configuration file's content; `name` only labels the errors
 // (Configuration_Error, Text_Conversion_Error).
 Option_Array Parse_Configuration(std::string_view content, std::string_view name);
-// Reads the file `name` (bytes, relative to the working directory) and parses it; also
-// throws File_Open_Error.
+// Reads the file `name` (bytes, relative to the working directory) and parses it, in
+// bounded memory; also throws File_Open_Error, for a file that is neither a regular file
+// nor a pipe too.
 Option_Array Read_Configuration_File(const std::string& name);
 
 }  // namespace nk::options

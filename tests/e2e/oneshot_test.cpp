@@ -125,6 +125,7 @@ TEST_F(OneShot, ErrorsWriteNothing) {
 
 TEST_F(OneShot, ConfigurationFileMergesUnderTheCommandLine) {
   const std::string line = "configuration file .config_file, line ";
+  const std::string kind = "not a regular file or a pipe\n";
   const std::string missing =
       "configuration file missing.conf: cannot open: No such file or directory\n";
   tree_.Write_File("my.conf", "i42\nFother.conf\n");
@@ -143,7 +144,27 @@ TEST_F(OneShot, ConfigurationFileMergesUnderTheCommandLine) {
       {{"-F", "-t"}, Bytes_Of(4200), "", 0, Bytes_Of(4500), "h\n"},  // "-t" names the file
       {{"-Fé.conf"}, Bytes_Of(4500), " 45.00\n", 0, Bytes_Of(4500), "h\n"},
       {{"-F", "missing.conf", "-t"}, none, missing + Other_Error, 1, none, "h\n"},
+      // Regular files and pipes only: a device might never end, a directory cannot be read.
+      {{"-F", "/dev/zero", "-t"},
+       none,
+       "configuration file /dev/zero: " + kind + Other_Error,
+       1,
+       none},
+      {{"-F", ".", "-t"}, none, "configuration file .: " + kind + Other_Error, 1, none},
   });
+  // A pipe is read to its end, or to the first line longer than memory is given for.
+  const auto piped = [&](const std::string& source) {
+    return Run_Piped(tree_,
+                     {.Program = "/bin/sh",
+                      .Term = none,
+                      .User = none,
+                      .Arguments = {"-c", source + " | exec \"$0\" -F /dev/stdin", NELK_BINARY}});
+  };
+  EXPECT_EQ(piped("printf 'Nxterm\\nt\\n'").Output, " 0.00\n");
+  const auto long_line = piped("(head -c 1000000 /dev/zero | tr '\\0' x) 2>/dev/null");
+  EXPECT_EQ(long_line.Output,
+            "configuration file /dev/stdin, line 1: longer than 65536 bytes\n" + Other_Error);
+  EXPECT_EQ(long_line.Exit(), 2);
 }
 
 TEST_F(OneShot, UnreadableOrUnwritableFilesAreFileErrors) {

@@ -60,7 +60,7 @@ TEST(Options, ConfigurationLineFirstCharacterSelectsTheRestIsTheValue) {
   const std::pair<std::string, std::string> cases[] = {
       // clang-format off
       {"", ""}, {"Nxterm", "N=[xterm]"}, {"N xterm\n", "N=[ xterm]"}, {"Nxterm \n", "N=[xterm ]"},
-      {"a1\na2\n", "a=[2]"}, {"hello\nvery\ntotal", "h v t"}, {"i12.5\r\n", "i=[12.5\r]"},
+      {"a1\na2\n", "a=[2]"}, {"hello\nvery\ntotal", "h v t"}, {"i12.5\r\n", "i=[12.5]"},
       {"# note\n xterm\nx=1\n", ""},  // any other first character: a comment
       {"Ncaf\xc3\xa9\n", "N=[caf\xc3\xa9]"},
       {"\xe2\x82\xac\n", ""},  // a first character above U+00FF selects nothing
@@ -70,6 +70,11 @@ TEST(Options, ConfigurationLineFirstCharacterSelectsTheRestIsTheValue) {
       {"F", at + "1: F needs a value right after it"},
       {"N\nt\n", at + "1: N needs a value right after it"},
       {"t\n\xc3\n", at + "2: not valid UTF-8 at byte 1"},
+      // Windows: a byte order mark, lines ending in CR LF.
+      {"\xef\xbb\xbfNxterm\r\nt\r\n\r\n", "N=[xterm] t"}, {"t\r\n\r\nt", at + "2: empty line"},
+      {"t\n\xef\xbb\xbfh\n", "t"} /* only at the start */, {"Nx\r\r\n", "N=[x\r]"},
+      {std::string(65536, 'x') + "\r\nt", "t"},
+      {"t\n" + std::string(65537, 'x'), at + "2: longer than 65536 bytes"},
       // clang-format on
   };
   for (const auto& [content, outcome] : cases) {
