@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -53,13 +54,48 @@ std::atomic<Hundredths> Total_Sum{0};
   throw File_Error(std::string(Total_File_Name) + ": not a regular file");
 }
 
+// True for a symbolic link that another user (neither we nor root) may have planted in a
+// folder that others may write to: followed, it would let them aim our write at any file
+// of ours, so it is refused, as Linux's protected_symlinks refuses it in sticky folders.
+bool Planted(int link, int directory) {
+  struct stat own {};
+  struct stat folder {};
+  return ::fstatat(link, "", &own, AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW) == 0 &&
+         own.st_uid != ::geteuid() && own.st_uid != 0 && ::fstat(directory, &folder) == 0 &&
+         (folder.st_mode & S_IWOTH) != 0;
+}
+
+// openat of the file name. A symbolic link is checked, then read and followed through one
+// descriptor of the link itself, so that no other link can be swapped in between.
+int Open_Name(int directory, int flags, mode_t mode) {
+  const int fd = ::openat(directory, Total_File_Name, flags | O_NOFOLLOW, mode);
+  if (fd >= 0 || errno != ELOOP) {
+    return fd;
+  }
+  const Descriptor link(::openat(directory, Total_File_Name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  const Descriptor folder(
+      ::openat(directory, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));  // AT_FDCWD has no mode
+  if (!link.Valid() || !folder.Valid()) {
+    return -1;
+  }
+  if (Planted(link.Get(), folder.Get())) {
+    throw File_Error(std::string(Total_File_Name) +
+                     ": a symbolic link of another user, in a folder others may write to");
+  }
+  std::array<char, PATH_MAX> target{};
+  const auto length = ::readlinkat(link.Get(), "", target.data(), target.size() - 1);
+  if (length < 0) {
+    return -1;
+  }
+  return ::openat(directory, target.data(), flags, mode);
+}
+
 // Opens the file, which must be a regular one (a symbolic link to one will do). Non-blocking:
 // a pipe of that name would otherwise hang the open until a writer came. No controlling
 // terminal: a terminal of that name must not become one. Neither is read or written.
 Descriptor Open_Total(int flags, mode_t mode = 0) {
   const int directory = Pinned_Directory.load();
-  Descriptor file(
-      ::openat(directory, Total_File_Name, flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, mode));
+  Descriptor file(Open_Name(directory, flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, mode));
   struct stat status {};
   if (file.Valid()) {
     if (::fstat(file.Get(), &status) == 0 && !S_ISREG(status.st_mode)) {

@@ -142,6 +142,26 @@ TEST_F(TotalFile, CacheShowsEveryChangeAtTheNextRead) {
   EXPECT_EQ(cache.Read(Wait), 3333) << "a missing file reads as the last value seen";
 }
 
+// Where anyone may write, another user's link could aim a write at any file of ours: it
+// is refused, and its target keeps its bytes. Our own links, and links in a folder closed
+// to others, are followed.
+TEST_F(TotalFile, AnotherUsersLinkInAFolderOpenToAllIsNotFollowed) {
+  const auto victim = second_ / "victim";
+  Put(victim, "precious");
+  fs::create_symlink(victim, File(first_));
+  fs::permissions(first_, fs::perms::all);
+  Write_Total_Sum(5);
+  EXPECT_EQ(Content(victim), Bytes_Of(5));
+  if (::lchown(File(first_).c_str(), 65534, 65534) != 0) GTEST_SKIP() << "only root gives links";
+  EXPECT_THROW(Read_Total_Sum(), File_Error);
+  EXPECT_THROW(Write_Total_Sum(7), File_Error);
+  EXPECT_THROW(Add_To_Total_Sum(1), File_Error);
+  EXPECT_EQ(Content(victim), Bytes_Of(5));
+  fs::permissions(first_, fs::perms::others_write, fs::perm_options::remove);
+  EXPECT_EQ(Add_To_Total_Sum(1), 6);
+  EXPECT_EQ(Content(victim), Bytes_Of(6));
+}
+
 // Each round starts without a file, so the first adds race to create it while a reader
 // looks on: none may meet the empty file between its creation and its first write.
 TEST_F(TotalFile, ConcurrentUpdatesLoseNothingAndNeverShowAShortFile) {
