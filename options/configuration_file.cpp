@@ -16,7 +16,7 @@ namespace {
 // A line longer than this is no option: values are terminal names, numbers and file
 // names, and the longest path Linux opens is 4096 bytes. It bounds the memory a file that
 // never ends a line can take (/dev/zero through a pipe, say).
-constexpr std::size_t Longest_Line = 64 * 1024;
+constexpr std::size_t Longest_Line = std::size_t{64} * 1024;
 // Windows editors may start a UTF-8 file with it; left in, it would hide the first line's
 // letter, and that option would be skipped without a word.
 constexpr std::string_view Byte_Order_Mark = "\xEF\xBB\xBF";
