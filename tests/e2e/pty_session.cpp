@@ -31,6 +31,7 @@ const std::regex Frame_Pattern(
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
   std::vector<char*> pointers;
+  pointers.reserve(texts.size() + 1);
   for (auto& text : texts) pointers.push_back(text.data());
   pointers.push_back(nullptr);
   return pointers;
