@@ -13,7 +13,7 @@ check_cxx_compiler_flag(-fcf-protection NK_HAS_CF_PROTECTION)
 if(NK_HAS_CF_PROTECTION)
   add_compile_options(-fcf-protection)
 endif()
-# glibc warns about _FORTIFY_SOURCE without optimisation, and -Werror makes that fatal:
+# glibc warns about _FORTIFY_SOURCE without optimisation, and warnings are errors:
 # a Debug build goes without. AddressSanitizer does not see the calls that go to the
 # checked variants (__memcpy_chk and kin), so the sanitizer and fuzz builds go without too.
 if(NOT NK_SANITIZE AND NOT NK_FUZZ)

@@ -124,8 +124,7 @@ bool Join(char* path, size_t room, const char* folder, const char* name) {
   if (folder_length + name_length >= room) {
     return false;
   }
-  memcpy(path, folder, folder_length);
-  memcpy(path + folder_length, name, name_length + 1);
+  stpcpy(stpcpy(path, folder), name);
   return true;
 }
 
@@ -176,12 +175,14 @@ bool Load(int file, Record* record) {
       *p++ != ' ' || p != bytes + Checked_Size) {
     return false;
   }
+  static const char Hex_Digits[] = "0123456789abcdef";
   for (; p < end; ++p) {
-    const char* digit = static_cast<const char*>(memchr("0123456789abcdef", *p, 16));
-    if (*p == '\0' || digit == nullptr) {
+    // strchr would find the terminator too.
+    const char* digit = *p == '\0' ? nullptr : strchr(Hex_Digits, *p);
+    if (digit == nullptr) {
       return false;
     }
-    check = check * 16 + static_cast<uint64_t>(digit - "0123456789abcdef");
+    check = check * 16 + static_cast<uint64_t>(digit - Hex_Digits);
   }
   record->Tenths = static_cast<uint32_t>(tenths);
   return check == Check_Value(bytes, Checked_Size) && tenths <= 1000 &&

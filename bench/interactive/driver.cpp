@@ -69,8 +69,14 @@ void Settle(int fd, std::chrono::milliseconds quiet, std::string* into = nullptr
   }
 }
 
+// Keys for the shell; one that cannot go shows as a missing echo in the figures.
+void Type(int master, const void* keys, std::size_t size) {
+  [[maybe_unused]] const ssize_t written = ::write(master, keys, size);
+}
+
 Shell Start(const std::vector<std::string>& command, const std::string& home) {
   std::vector<char*> argv;
+  argv.reserve(command.size() + 1);
   for (const std::string& word : command) {
     argv.push_back(const_cast<char*>(word.c_str()));
   }
@@ -85,7 +91,9 @@ Shell Start(const std::vector<std::string>& command, const std::string& home) {
     ::fcntl(shell.Master, F_SETFL, ::fcntl(shell.Master, F_GETFL) | O_NONBLOCK);
   }
   if (shell.Pid == 0) {
-    ::chdir(home.c_str());
+    if (::chdir(home.c_str()) != 0) {
+      ::_exit(127);
+    }
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("TERM", "xterm", 1);
     ::setenv("PS1", "$ ", 1);
@@ -272,11 +280,11 @@ long History_Growth_Kb(const std::vector<std::string>& command, const std::strin
 // the completed name shows, median of `rounds`; -1 when the shell does not complete.
 double Tab_Ms(const Shell& shell, const std::string& folder, int rounds) {
   const std::string cd = "cd " + folder + "\n";
-  ::write(shell.Master, cd.data(), cd.size());
+  Type(shell.Master, cd.data(), cd.size());
   Settle(shell.Master, std::chrono::milliseconds(300));
   std::vector<double> times;
   for (int round = 0; round < rounds; ++round) {
-    ::write(shell.Master, "ls zuniq", 8);
+    Type(shell.Master, "ls zuniq", 8);
     Settle(shell.Master, std::chrono::milliseconds(100));
     std::string seen;
     const double ms = Time_Until(shell, "\t", "_target", seen);
@@ -287,7 +295,7 @@ double Tab_Ms(const Shell& shell, const std::string& folder, int rounds) {
     // As many as the completed line holds ("ls " and the absolute path at most): a shell
     // that redraws per key must not still be working through them when the next Tab is timed.
     const std::string erase(folder.size() + 24, '\x7f');
-    ::write(shell.Master, erase.data(), erase.size());
+    Type(shell.Master, erase.data(), erase.size());
     Settle(shell.Master, std::chrono::milliseconds(200));
   }
   std::sort(times.begin(), times.end());
@@ -312,6 +320,7 @@ Futex_Count Trace_Futex(pid_t pid, std::chrono::seconds span, const std::string&
       words.push_back(std::to_string(tid));
     }
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (std::string& word : words) {
       argv.push_back(word.data());
     }
@@ -355,7 +364,7 @@ std::vector<double> Echo_Latencies(const Shell& shell) {
       std::this_thread::sleep_for(Key_Gap);
       std::string seen;
       const auto start = Clock::now();
-      ::write(shell.Master, &key, 1);
+      Type(shell.Master, &key, 1);
       while (seen.find(key) == std::string::npos) {
         if (!Read_For(shell.Master, seen, std::chrono::milliseconds(2000))) {
           break;
@@ -367,7 +376,7 @@ std::vector<double> Echo_Latencies(const Shell& shell) {
       }
     }
     const std::string erase(26, '\x7f');
-    ::write(shell.Master, erase.data(), erase.size());
+    Type(shell.Master, erase.data(), erase.size());
     Settle(shell.Master, std::chrono::milliseconds(200));
   }
   return samples;

@@ -17,7 +17,6 @@ if [ "$(id -u)" = 0 ] && ! { command -v zsh && command -v fish; } >/dev/null; th
   apt-get install -y zsh fish >/dev/null 2>&1 || echo "zsh and fish could not be installed" >&2
 fi
 
-g++ -std=c++20 -O2 -Wall -Wextra -o "$build/interactive-driver" "$top/bench/interactive/driver.cpp" -lutil
 # The old sampler, built as its Release build was: a dynamically linked C++ program.
 git -C "$top" show 2047ae2:sampler/nelk-cpu.cpp >"$work/old-nelk-cpu.cpp"
 g++ -std=c++20 -O3 -DNDEBUG -o "$work/old-nelk-cpu" "$work/old-nelk-cpu.cpp"
@@ -30,12 +29,12 @@ old_cpu=$work/old-nelk-cpu
 echo
 echo "| shell | echo median ms | echo p90 ms | keys | paste ms | paste frames | Tab ms | idle CPU, own threads ms/s | idle CPU, children ms/s | wake-ups/s | switches per redraw | futex calls per redraw (wasted) | peak RSS KiB | RSS growth, 2048 lines of 1,000, KiB |"
 echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
-NK_BENCH_CPU=$new_cpu "$build/interactive-driver" "nelk" -- "$build/main/nelk"
-NK_BENCH_CPU=$old_cpu "$build/interactive-driver" "nelk, old sampler" -- "$build/main/nelk"
+NK_BENCH_CPU=$new_cpu "$build/bench/interactive_driver" "nelk" -- "$build/main/nelk"
+NK_BENCH_CPU=$old_cpu "$build/bench/interactive_driver" "nelk, old sampler" -- "$build/main/nelk"
 for shell in "bash --norc -i" "dash -i" "zsh -f -i" "fish --no-config -i"; do
   if command -v "${shell%% *}" >/dev/null; then
     # shellcheck disable=SC2086
-    "$build/interactive-driver" "$shell" -- $shell || echo "| $shell | failed |"
+    "$build/bench/interactive_driver" "$shell" -- $shell || echo "| $shell | failed |"
   fi
 done
 

@@ -91,8 +91,8 @@ bool Wait_Within(pid_t child, std::chrono::milliseconds limit) {
     }
     // Without a process handle (an old kernel), a look every 5 ms.
     pollfd ready{handle.Get(), POLLIN, 0};
-    ::poll(&ready, handle.Valid() ? 1 : 0,
-           handle.Valid() ? static_cast<int>(left.count()) : std::min<int>(5, left.count()));
+    const auto wait = handle.Valid() ? left : std::min(left, std::chrono::milliseconds(5));
+    ::poll(&ready, handle.Valid() ? 1 : 0, static_cast<int>(wait.count()));
   }
 }
 

@@ -30,17 +30,19 @@ TEST(InteractiveCommands, BuiltinsExternalProgramsAliasesAndErrors) {
       {"echo " + text, text + "\r\n"}, {"echo hi > out.txt", ""},
       {"./tools/show 1 '2 3'", "<1><2 3>\r\n"}, {"alias say=\"echo said\"", ""},
       {"say \"a  b\"", "said a b\r\n"}, {"Say it", not_found},
+      // 0 to 2 and ls's own folder: no descriptor of nelk's reaches a program.
+      {"ls -1 /proc/self/fd", "0\r\n1\r\n2\r\n3\r\n"},
       // clang-format on
   };
   for (const auto& [line, output] : steps) EXPECT_EQ(session.Run_Line(line), output) << line;
   EXPECT_EQ(session.Tree.Read_File("out.txt"), "hi\n");
   // History keeps the line as substituted; a recalled line runs as it is and becomes the
-  // newest entry.
-  session.Write("\x1b[A\x1b[A");
+  // newest entry, and Up starts again from there.
+  session.Write("\x1b[A\x1b[A\x1b[A");
   session.Wait_For("$ echo said a  b\r");
   EXPECT_EQ(session.Run_Line(""), "said a b\r\n");
-  session.Write("\x1b[A");
-  session.Wait_For("$ echo said a  b\r");
+  session.Write("\x1b[A\x1b[A");
+  session.Wait_For("$ ls -1 /proc/self/fd\r");
 }
 
 TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommandOrListed) {
@@ -83,6 +85,9 @@ TEST(InteractiveCommands, TotalLines) {
   session.Write("\x7f");
   EXPECT_EQ(session.Tree.Read_File("nk.shared.total_sum"), minus_7_50);
   EXPECT_EQ(session.Wait_For_Frame().Total, "-7.50");
+  EXPECT_EQ(session.Run_Line("+999999.99"), "");  // the top edge, as a value and as a sum
+  EXPECT_EQ(session.Run_Line("+7.50"), "");
+  EXPECT_EQ(session.Tree.Read_File("nk.shared.total_sum"), std::string("\xff\xe0\xf5\x05", 4));
   session.Write("\x1b[A");
   session.Wait_For("$ cd ../home\r");  // total lines are not history
 }

@@ -94,6 +94,7 @@ TEST_F(OneShot, HelpAndVersionComeFirstAndTouchNothingElseTheTotalIsPrintedOrCha
       {{"-i", "5"}, std::string("\x01\x02", 2), "", 0, Bytes_Of(500)},  // -i repairs
       {{"-a", "2"}, Bytes_Of(100) + "junk", "", 0, Bytes_Of(300)},
       {{"-a", "1500000"}, Bytes_Of(-99999999), "", 0, Bytes_Of(50000001)},  // only the sum fits
+      {{"-a", "0.01"}, Bytes_Of(99999998), "", 0, Bytes_Of(99999999)},
       {{"-r", "0.01"}, Bytes_Of(-99999998), "", 0, Bytes_Of(-99999999)},
       {{"-r", "-5"}, none, "", 0, Bytes_Of(500)},
   });

@@ -31,6 +31,7 @@ const std::regex Frame_Pattern(
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
   std::vector<char*> pointers;
+  pointers.reserve(texts.size() + 1);
   for (auto& text : texts) pointers.push_back(text.data());
   pointers.push_back(nullptr);
   return pointers;
@@ -92,6 +93,8 @@ void Child::Start(const Session_Options& options, const Temp_Tree& tree, int in,
       (::isatty(0) && ::ioctl(0, TIOCSCTTY, 0) != 0)) {
     ::_exit(125);
   }
+  // Whatever the test runner left open is not the program's: it starts with 0 to 2 only.
+  ::close_range(3, ~0U, 0);
   if (options.File_Size_Limit) {
     const rlimit file_size{limit, limit};
     ::signal(SIGXFSZ, SIG_IGN);

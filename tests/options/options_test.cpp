@@ -50,8 +50,8 @@ TEST(Options, CommandLineMarksSwitchesKeepsTheLastValueAndNamesABadSwitch) {
       {{"-i", "1", "-i"}, missing + "i"},
       // clang-format on
   };
-  for (const auto& [arguments, outcome] : cases) {
-    EXPECT_EQ(Outcome([&] { return Parse_Command_Line(arguments); }), outcome) << outcome;
+  for (const auto& c : cases) {
+    EXPECT_EQ(Outcome([&c] { return Parse_Command_Line(c.first); }), c.second) << c.second;
   }
 }
 
@@ -77,8 +77,8 @@ TEST(Options, ConfigurationLineFirstCharacterSelectsTheRestIsTheValue) {
       {"t\n" + std::string(65537, 'x'), at + "2: longer than 65536 bytes"},
       // clang-format on
   };
-  for (const auto& [content, outcome] : cases) {
-    EXPECT_EQ(Outcome([&] { return Parse_Configuration(content, "test"); }), outcome) << content;
+  for (const auto& c : cases) {
+    EXPECT_EQ(Outcome([&c] { return Parse_Configuration(c.first, "test"); }), c.second) << c.first;
   }
 }
 
