@@ -110,8 +110,8 @@ class Request_Sender {
   // Before a read that may block: the run goes out, and a request sent with input
   // waiting gets the one that was promised to follow it.
   void Before_Read() {
-    if (Input_Waiting()) {
-      return;
+    if ((run_.empty() && !promised_) || Input_Waiting()) {
+      return;  // asks the terminal only when there is something to send
     }
     if (!run_.empty()) {
       Send_Run(false);
