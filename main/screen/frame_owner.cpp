@@ -53,8 +53,8 @@ std::size_t Frame_Owner::Length_To_Blank(std::size_t noted, std::size_t line_len
 }
 
 Sample_Use Frame_Owner::Draw() {
-  state_ = Frame_State::DRAWN;
-  return std::exchange(sample_prepared_, false) ? Sample_Use::PREPARED : Sample_Use::NEW;
+  const bool catching_up = std::exchange(state_, Frame_State::DRAWN) == Frame_State::OWED;
+  return std::exchange(sample_prepared_, false) || catching_up ? Sample_Use::LAST : Sample_Use::NEW;
 }
 
 }  // namespace nk::main

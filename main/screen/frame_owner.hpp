@@ -28,9 +28,9 @@ enum class Served : std::uint8_t {
   NOTHING,  // a key that does nothing here, a bell
 };
 
-// Where a frame's usage figure comes from: a sampler run of its own, or the run a Tab
-// started while its walk went on.
-enum class Sample_Use : std::uint8_t { NEW, PREPARED };
+// Where a frame's usage figure comes from: a sampler run of its own, or the last run asked
+// for (the one a Tab started while its walk went on, or the last frame's).
+enum class Sample_Use : std::uint8_t { NEW, LAST };
 
 // Used by the terminal thread only; periodic frames are the deamon's and change nothing
 // here (they show the line as it is, which no state below contradicts).
@@ -43,6 +43,9 @@ class Frame_Owner {
   bool Held() const { return state_ == Frame_State::HELD; }
 
   // After serving a request sent with `input_waiting` or not: the frame to draw now, if any.
+  // A frame that catches up with input typed ahead shows the last figure: a sampler run
+  // in each pause of a paste would hold the paste up, and the periodic frames keep the
+  // figure current.
   std::optional<Sample_Use> Serve(Served served, bool input_waiting);
   // Before a line runs: the frame owed for it, so its output never follows a line nobody saw.
   std::optional<Sample_Use> Before_Run();

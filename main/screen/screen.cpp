@@ -13,8 +13,7 @@
 namespace nk::main {
 
 void Screen::Refresh(Sample_Use use) {
-  inbox_.Call(use == Sample_Use::PREPARED ? Screen_Op::REFRESH_PREPARED : Screen_Op::REFRESH,
-              Waits::BODY);
+  inbox_.Call(use == Sample_Use::LAST ? Screen_Op::REFRESH_LAST : Screen_Op::REFRESH, Waits::BODY);
 }
 
 void Screen::Serve(std::latch& started) {
@@ -26,7 +25,7 @@ void Screen::Serve(std::latch& started) {
       return;
     }
     try {
-      Draw(op == Screen_Op::REFRESH_PREPARED ? Sample_Use::PREPARED : Sample_Use::NEW);
+      Draw(op == Screen_Op::REFRESH_LAST ? Sample_Use::LAST : Sample_Use::NEW);
     } catch (const std::exception& error) {
       // A redraw that failed must not end the thread that every key waits for.
       Write_Whole(output_fd_, std::string("\nScreen error: ") + error.what() + "\n");
@@ -51,7 +50,7 @@ std::string Screen::Total_Image() {
 void Screen::Draw(Sample_Use use) {
   Semaphore_Guard hold(state_.Line_Lock);
   stamps::Stamp(stamps::Point::DRAW);
-  if (auto usage = use == Sample_Use::PREPARED ? cpu_.Get_Usage() : cpu_.Sample()) {
+  if (auto usage = use == Sample_Use::LAST ? cpu_.Get_Usage() : cpu_.Sample()) {
     usage_ = std::move(*usage);
   }
   const std::string total = Total_Image();

@@ -17,7 +17,7 @@ namespace nk::main {
 // holds it for microseconds, and each key waits for its redraw.
 inline constexpr std::chrono::milliseconds Total_Lock_Wait{100};
 
-enum class Screen_Op { REFRESH, REFRESH_PREPARED, STOP };
+enum class Screen_Op { REFRESH, REFRESH_LAST, STOP };
 // "screen": draws the prompt and the line in one write, under Line_Lock.
 class Screen : public Request_Server<Screen_Op> {
  public:
@@ -37,7 +37,7 @@ class Screen : public Request_Server<Screen_Op> {
     Launch([this](std::latch& started) { Serve(started); });
   }
   // Redraws; returns when the frame is written. The caller must not hold Line_Lock.
-  // PREPARED takes the figure of the run that Cpu_Process::Prepare started.
+  // LAST takes the figure of the last run asked for instead of starting one.
   void Refresh(Sample_Use use = Sample_Use::NEW);
 
  private:
