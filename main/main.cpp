@@ -89,7 +89,9 @@ class Request_Sender {
 
   void Send(Terminal_Request request) {
     const bool waiting = Input_Waiting();
-    if (request.Kind == Request_Kind::Key && !nk::text::Is_Control(request.Character)) {
+    const bool plain =
+        request.Kind == Request_Kind::Key && !nk::text::Is_Control(request.Character);
+    if (plain && (waiting || !run_.empty())) {  // a key typed alone goes out as itself
       run_ += request.Character;
       if (!waiting) {
         Send_Run(false);
