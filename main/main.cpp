@@ -8,6 +8,8 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "bench/stamps.hpp"
 #include "nelk.hpp"
@@ -76,6 +78,72 @@ std::optional<unsigned char> Read_Key_Byte(const std::function<void()>& on_conti
   return tty::Read_Byte(on_continue);
 }
 
+// The key loop's way to the terminal thread. A run of characters that are no control
+// characters, read while more input was waiting, goes out as one Key request: a paste is
+// appended under one hold of Line_Lock and drawn once. Control characters and sequences
+// stay one request each, in order, and nothing is read past them into a run: the bytes
+// after an Enter belong to the program it starts.
+class Request_Sender {
+ public:
+  explicit Request_Sender(Terminal_Thread& thread) : thread_(thread) {}
+
+  void Send(Terminal_Request request) {
+    const bool waiting = Input_Waiting();
+    const bool plain =
+        request.Kind == Request_Kind::Key && !nk::text::Is_Control(request.Character);
+    if (plain && (waiting || !run_.empty())) {  // a key typed alone goes out as itself
+      run_ += request.Character;
+      if (!waiting) {
+        Send_Run(false);
+      }
+      return;
+    }
+    if (request.Kind == Request_Kind::Refresh && waiting && !run_.empty()) {
+      return;  // the run still to go leaves its frame owed all the same
+    }
+    Send_Run(true);
+    request.Typed_Ahead = waiting;
+    Call(request);
+    if (request.Kind == Request_Kind::Key && request.Character < U' ') {
+      // Enter may have run a program that read the counted bytes: count again.
+      counted_waiting = 0;
+    }
+  }
+  // Before a read that may block: the run goes out, and a request sent with input
+  // waiting gets the one that was promised to follow it.
+  void Before_Read() {
+    if ((run_.empty() && !promised_) || Input_Waiting()) {
+      return;  // asks the terminal only when there is something to send
+    }
+    if (!run_.empty()) {
+      Send_Run(false);
+    } else if (promised_) {
+      Call({Request_Kind::Refresh});
+    }
+  }
+  // Once the loop has ended: what it read still reaches the line, with no frame.
+  void Finish() { Send_Run(true); }
+
+ private:
+  void Send_Run(bool waiting) {
+    if (run_.empty()) {
+      return;
+    }
+    Terminal_Request request{Request_Kind::Key};
+    request.Run = std::exchange(run_, {});
+    request.Typed_Ahead = waiting;
+    Call(request);
+  }
+  void Call(const Terminal_Request& request) {
+    promised_ = request.Typed_Ahead;
+    thread_.Send(request);
+  }
+
+  Terminal_Thread& thread_;
+  std::u32string run_;
+  bool promised_ = false;  // the last request went out with input waiting
+};
+
 // Reads keys in raw mode until Escape twice or the end of input. Under NONE no key is
 // decoded, so the terminal keeps its lines and signal keys: Control-D and Control-C end
 // the run.
@@ -84,28 +152,12 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
   const tty::Raw_Mode raw(kind == Terminal_Kind::XTERM  ? tty::Keyboard::XTERM_KEYS
                           : kind == Terminal_Kind::NONE ? tty::Keyboard::LINES_UNECHOED
                                                         : tty::Keyboard::KEYS);
-  // Set while a request sent with input waiting left its redraw, until a Key or a Refresh
-  // goes out with nothing waiting: both leave the screen up to date.
-  bool redraw_owed = false;
-  auto send = [&thread, &redraw_owed](Terminal_Request request) {
-    request.Typed_Ahead = Input_Waiting();
-    if (request.Typed_Ahead) {
-      redraw_owed = true;
-    } else if (request.Kind == Request_Kind::Key || request.Kind == Request_Kind::Refresh) {
-      redraw_owed = false;
-    }
-    thread.Send(request);
-    if (request.Kind == Request_Kind::Key && request.Character < U' ') {
-      // Enter may have run a program that read the counted bytes: count again.
-      counted_waiting = 0;
-    }
-  };
-  nk::text::Utf8_Reader reader([&send, &redraw_owed] {
-    // The waiting bytes may end inside a sequence or in a byte that is no key: the owed
-    // frame goes out before the read blocks, not a deamon period later.
-    if (redraw_owed && !Input_Waiting()) {
-      send({Request_Kind::Refresh});
-    }
+  Request_Sender sender(thread);
+  auto send = [&sender](const Terminal_Request& request) { sender.Send(request); };
+  nk::text::Utf8_Reader reader([&sender, &send] {
+    // The waiting bytes may end inside a sequence or in a byte that is no key: what they
+    // left goes out before the read blocks, not a deamon period later.
+    sender.Before_Read();
     // Continued after a stop: the screen may hold anything now.
     const auto byte = Read_Key_Byte([&send] { send({Request_Kind::Refresh}); });
     stamps::Stamp(stamps::Point::KEY);
@@ -120,6 +172,7 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
     return c;
   };
   Run_Key_Loop(kind, next, send);
+  sender.Finish();
 }
 
 // A closed standard descriptor would be taken by the first file nelk opens (the key loop

@@ -47,15 +47,12 @@ void Cpu_Process::Serve(std::latch& started) {
     Cpu_Request& request = accepted->Get();
     switch (request.Kind) {
       case Cpu_Op::SAMPLE:
-        if (!std::exchange(prepared_, false)) {
-          Take_Sample();
-        }
+        Take_Sample();
         // The reply carries the usage: a second round trip for it cost every redraw.
         request.Usage = usage_;
         break;
       case Cpu_Op::PREPARE:
         Take_Sample();
-        prepared_ = true;
         break;
       case Cpu_Op::GET_USAGE:
         request.Usage = usage_;

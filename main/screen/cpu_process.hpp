@@ -33,14 +33,14 @@ class Cpu_Process : public Request_Server<Cpu_Request> {
   void Start() {
     Launch([this](std::latch& started) { Serve(started); });
   }
-  // Runs the sampler under Directory_Lock, or takes the run that Prepare started, and
-  // returns the usage it left (the last one when the run left no line); nullopt once
-  // stopped.
+  // Runs the sampler under Directory_Lock and returns the usage it left (the last one
+  // when the run left no line); nullopt once stopped.
   std::optional<std::string> Sample();
-  // Starts a run for the next Sample to take and returns at once, so the sampler runs
-  // while the caller works (a Tab's walk of a folder) instead of after it.
+  // Starts a run and returns at once, so the sampler runs while the caller works (a Tab's
+  // walk of a folder) instead of after it.
   void Prepare();
-  // The six characters of the usage; nullopt once stopped.
+  // The six characters of the usage, once every run asked for before has ended; nullopt
+  // once stopped.
   std::optional<std::string> Get_Usage();
 
  private:
@@ -52,7 +52,6 @@ class Cpu_Process : public Request_Server<Cpu_Request> {
   std::string home_;
   std::string command_;
   std::string usage_{No_Usage};
-  bool prepared_ = false;  // a Prepare's run that no Sample has taken yet
 };
 
 }  // namespace nk::main

@@ -12,19 +12,20 @@
 
 namespace nk::main {
 
-void Screen::Refresh() {
-  inbox_.Call(Screen_Op::REFRESH, Waits::BODY);
+void Screen::Refresh(Sample_Use use) {
+  inbox_.Call(use == Sample_Use::LAST ? Screen_Op::REFRESH_LAST : Screen_Op::REFRESH, Waits::BODY);
 }
 
 void Screen::Serve(std::latch& started) {
   started.count_down();
   while (auto accepted = inbox_.Accept()) {
-    if (accepted->Get() == Screen_Op::STOP) {
+    const Screen_Op op = accepted->Get();
+    if (op == Screen_Op::STOP) {
       inbox_.Close();
       return;
     }
     try {
-      Draw();
+      Draw(op == Screen_Op::REFRESH_LAST ? Sample_Use::LAST : Sample_Use::NEW);
     } catch (const std::exception& error) {
       // A redraw that failed must not end the thread that every key waits for.
       Write_Whole(output_fd_, std::string("\nScreen error: ") + error.what() + "\n");
@@ -46,10 +47,10 @@ std::string Screen::Total_Image() {
   return shown_total_.empty() ? Unknown_Total(state_.Total_Width) : shown_total_;
 }
 
-void Screen::Draw() {
+void Screen::Draw(Sample_Use use) {
   Semaphore_Guard hold(state_.Line_Lock);
   stamps::Stamp(stamps::Point::DRAW);
-  if (auto usage = cpu_.Sample()) {
+  if (auto usage = use == Sample_Use::LAST ? cpu_.Get_Usage() : cpu_.Sample()) {
     usage_ = std::move(*usage);
   }
   const std::string total = Total_Image();

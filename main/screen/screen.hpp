@@ -7,6 +7,7 @@
 
 #include "nk-shared-cache.hpp"
 #include "screen/cpu_process.hpp"
+#include "screen/frame_owner.hpp"
 #include "threads/request_server.hpp"
 #include "threads/shell_state.hpp"
 
@@ -16,7 +17,7 @@ namespace nk::main {
 // holds it for microseconds, and each key waits for its redraw.
 inline constexpr std::chrono::milliseconds Total_Lock_Wait{100};
 
-enum class Screen_Op { REFRESH, STOP };
+enum class Screen_Op { REFRESH, REFRESH_LAST, STOP };
 // "screen": draws the prompt and the line in one write, under Line_Lock.
 class Screen : public Request_Server<Screen_Op> {
  public:
@@ -36,11 +37,12 @@ class Screen : public Request_Server<Screen_Op> {
     Launch([this](std::latch& started) { Serve(started); });
   }
   // Redraws; returns when the frame is written. The caller must not hold Line_Lock.
-  void Refresh();
+  // LAST takes the figure of the last run asked for instead of starting one.
+  void Refresh(Sample_Use use = Sample_Use::NEW);
 
  private:
   void Serve(std::latch& started);
-  void Draw();
+  void Draw(Sample_Use use);
   std::string Total_Image();
 
   Shell_State& state_;

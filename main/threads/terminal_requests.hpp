@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace nk::main {
 
@@ -27,9 +28,11 @@ enum class Request_Kind : std::uint8_t {
 struct Terminal_Request {
   Request_Kind Kind = Request_Kind::Spare_Request;
   char32_t Character = 0;  // Key only
-  // More input was already waiting: the request changes the line but leaves the redraw
-  // to the first request sent with nothing waiting, so a paste costs one frame, not one
-  // per character.
+  // Key only, in place of Character when not empty: characters that are no control
+  // characters, read one after another while more input was waiting (a paste).
+  std::u32string Run{};
+  // More input was already waiting when the request went out; another request follows
+  // before the key loop blocks on a read.
   bool Typed_Ahead = false;
 
   friend bool operator==(const Terminal_Request&, const Terminal_Request&) = default;

@@ -1,6 +1,5 @@
 #include "threads/terminal_thread.hpp"
 
-#include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -55,7 +54,8 @@ void Terminal_Thread::Run(std::latch& started) {
   // No sample of its own at start-up: the key loop's first Refresh takes one anyway, and a
   // one-shot run (-t, -a ...) must not spawn the sampler at all.
   while (auto accepted = inbox_.Accept()) {
-    const Terminal_Request request = accepted->Get();
+    // Moved out: a caller that waits gets back no run it needs.
+    const Terminal_Request request = std::move(accepted->Get());
     stamps::Stamp(stamps::Point::TAKEN);
     if (request.Kind == Request_Kind::Quit) {
       Stop_Workers();
@@ -63,25 +63,28 @@ void Terminal_Thread::Run(std::latch& started) {
       accepted->Done();
       break;
     }
-    if (!std::exchange(key_loop_started_, true)) {
+    if (frames_.Held()) {
       deamon_->Resume();
     }
-    bool redraw = false;
-    typed_ahead_ = request.Typed_Ahead;
+    Served served = Served::NOTHING;
     try {
-      redraw = Serve(request);
+      served = Serve(request);
     } catch (const std::exception& error) {
       // No error ends this thread: every other thread and the key loop depend on it.
       Report(std::string("Internal error: ") + error.what());
-      redraw = request.Kind == Request_Kind::Key;
+      served = request.Kind == Request_Kind::Key ? Served::CHANGE : Served::NOTHING;
+    }
+    const auto frame = frames_.Serve(served, request.Typed_Ahead);
+    // A history move's caller waits for its frame; a key's is released first, so the key
+    // loop reads on while the frame is drawn.
+    const bool frame_first =
+        request.Kind == Request_Kind::History_Back || request.Kind == Request_Kind::History_Forward;
+    if (frame && frame_first) {
+      Draw(*frame);
     }
     accepted->Done();
-    if (redraw && !typed_ahead_) {
-      screen_->Refresh();
-      fresh_ = true;
-      owed_ = false;
-    } else if (redraw) {
-      owed_ = true;
+    if (frame && !frame_first) {
+      Draw(*frame);
     }
   }
   Join_Workers();
@@ -112,30 +115,30 @@ void Terminal_Thread::Join_Workers() {
   }
 }
 
-bool Terminal_Thread::Serve(const Terminal_Request& request) {
-  const bool was_fresh = std::exchange(fresh_, false);
+Served Terminal_Thread::Serve(const Terminal_Request& request) {
   switch (request.Kind) {
     case Request_Kind::Key:
-      Serve_Key(request.Character);
-      return true;
+      Serve_Key(request);
+      return Served::CHANGE;
     case Request_Kind::Refresh:
-      return !was_fresh;
+      return Served::REFRESH;
     case Request_Kind::History_Back:
-      History_Back();
-      return false;
+      return History_Back();
     case Request_Kind::History_Forward:
-      History_Forward();
-      return false;
+      return History_Forward();
     default:
-      return false;  // accepted and done: these keys do nothing
+      return Served::NOTHING;  // accepted and done: these keys do nothing
   }
 }
 
-void Terminal_Thread::Serve_Key(char32_t c) {
-  if (!text::Is_Control(c)) {
-    Append(c);
+void Terminal_Thread::Serve_Key(const Terminal_Request& request) {
+  const char32_t c = request.Character;
+  if (!request.Run.empty()) {
+    Append(request.Run);
+  } else if (!text::Is_Control(c)) {
+    Append(std::u32string_view(&c, 1));
   } else if (c == Tab) {
-    Complete();
+    Complete(request.Typed_Ahead);
   } else if (c == Line_Feed || c == Carriage_Return) {
     Enter();
   } else if (c == Form_Feed) {
@@ -145,9 +148,9 @@ void Terminal_Thread::Serve_Key(char32_t c) {
   }
 }
 
-void Terminal_Thread::Append(char32_t c) {
+void Terminal_Thread::Append(std::u32string_view characters) {
   Semaphore_Guard hold(state_->Line_Lock);
-  state_->Line += c;
+  state_->Line += characters;
 }
 
 void Terminal_Thread::Backspace() {
@@ -158,13 +161,11 @@ void Terminal_Thread::Backspace() {
   }
 }
 
-void Terminal_Thread::Complete() {
+void Terminal_Thread::Complete(bool input_waiting) {
   if (state_->Line.empty()) {
     return;
   }
-  // The frame after the walk takes this sample instead of starting one of its own; a Tab
-  // typed ahead gets no frame of its own, so it starts no run either.
-  if (!typed_ahead_) {
+  if (frames_.Prepare_Sample(input_waiting)) {
     cpu_->Prepare();
   }
   Semaphore_Guard hold(state_->Line_Lock);
@@ -200,10 +201,8 @@ void Terminal_Thread::Enter() {
   if (state_->Line.empty()) {
     return;
   }
-  // A line typed ahead was never drawn: show it before its output, or the screen would
-  // keep the output of a command nobody sees.
-  if (std::exchange(owed_, false)) {
-    screen_->Refresh();
+  if (const auto frame = frames_.Before_Run()) {
+    Draw(*frame);
   }
   // Paused before Line_Lock is taken: a periodic redraw already waiting for the lock
   // would never accept the pause, and Enter would wait for it with the lock held.
@@ -221,47 +220,45 @@ void Terminal_Thread::Clear_Screen() {
     status = std::system("clear");
   }
   state_->Last_Status = status;
-  screen_->Refresh();
+  Draw(frames_.Cleared());
 }
 
-void Terminal_Thread::History_Back() {
+Served Terminal_Thread::History_Back() {
   const std::size_t count = state_->History_Count();
   const std::size_t position = state_->History_Position;
   if (count == 0 || count <= position) {
     Bell();
-    return;
+    return Served::NOTHING;
   }
   ++state_->History_Position;
   Show(state_->History.Item(count - position));
+  return Served::CHANGE;
 }
 
-void Terminal_Thread::History_Forward() {
+Served Terminal_Thread::History_Forward() {
   const std::size_t count = state_->History_Count();
   const std::size_t position = state_->History_Position;
   if (position == 0) {
     Bell();
-    return;
+    return Served::NOTHING;
   }
   --state_->History_Position;
   Show(position == 1 ? std::u32string() : state_->History.Item(count - position + 2));
+  return Served::CHANGE;
 }
 
 void Terminal_Thread::Show(std::u32string line) {
-  {
-    Semaphore_Guard hold(state_->Line_Lock);
-    Note_Drawn_Length();
-    state_->Line = std::move(line);
-  }
-  if (!typed_ahead_) {
-    screen_->Refresh();
-    fresh_ = true;
-  }
+  Semaphore_Guard hold(state_->Line_Lock);
+  Note_Drawn_Length();
+  state_->Line = std::move(line);
+}
+
+void Terminal_Thread::Draw(Sample_Use use) {
+  screen_->Refresh(use);
 }
 
 void Terminal_Thread::Note_Drawn_Length() {
-  // The longest line since the last frame: with frames skipped for typed-ahead keys, the
-  // screen may still show a longer line than the one this change shortens.
-  state_->Previous_Length = std::max(state_->Previous_Length, state_->Line.size());
+  state_->Previous_Length = frames_.Length_To_Blank(state_->Previous_Length, state_->Line.size());
 }
 
 void Terminal_Thread::Bell() {

@@ -12,10 +12,13 @@
 #include <chrono>
 #include <exception>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "nelk.hpp"
 #include "screen/cpu_process.hpp"
 #include "screen/deamon.hpp"
+#include "screen/frame_owner.hpp"
 #include "screen/screen.hpp"
 #include "threads/request_server.hpp"
 #include "threads/shell_state.hpp"
@@ -60,18 +63,19 @@ class Terminal_Thread : public Request_Server<Terminal_Request> {
   void Run(std::latch& started);
   void Stop_Workers();
   void Join_Workers();
-  // Serves one request; true when screen is to redraw once the caller is released.
-  bool Serve(const Terminal_Request& request);
-  void Serve_Key(char32_t c);
-  void Append(char32_t c);
+  // Serves one request; what it did to what the screen should show.
+  Served Serve(const Terminal_Request& request);
+  void Serve_Key(const Terminal_Request& request);
+  void Append(std::u32string_view characters);
   void Backspace();
-  void Complete();
+  void Complete(bool input_waiting);
   void Enter();
   void Clear_Screen();
-  void History_Back();
-  void History_Forward();
-  // Replaces the line under Line_Lock, then redraws.
+  Served History_Back();
+  Served History_Forward();
+  // Replaces the line under Line_Lock.
   void Show(std::u32string line);
+  void Draw(Sample_Use use);
   // Before the line shrinks, under Line_Lock: the next frame blanks what may be shown.
   void Note_Drawn_Length();
   void Bell();
@@ -84,13 +88,8 @@ class Terminal_Thread : public Request_Server<Terminal_Request> {
   std::unique_ptr<Cpu_Process> cpu_;
   std::unique_ptr<Screen> screen_;
   std::unique_ptr<Deamon> deamon_;
-  // The last request drew the screen, so the Refresh that the key loop sends before its
-  // next read has nothing new to show.
-  bool fresh_ = false;
   std::exception_ptr start_failure_;  // what kept Run from starting every thread
-  bool key_loop_started_ = false;     // the periodic redraw waits for the first request
-  bool typed_ahead_ = false;          // the request being served leaves its redraw
-  bool owed_ = false;                 // a redraw was left: the screen shows an older line
+  Frame_Owner frames_;
 };
 
 }  // namespace nk::main
