@@ -88,7 +88,7 @@ class Threads : public ::testing::Test {
 // The figure's format, a blank field before the first sample and the sample file removed:
 // prompt_test.cpp and tests/e2e.
 TEST_F(Threads, UsageSurvivesBadSamples) {
-  futex::Lean_Lock directory_lock;
+  std::binary_semaphore directory_lock{1};
   Cpu_Process cpu(directory_lock);
   cpu.Start();
   const std::optional<std::string> usages[] = {"7", "", std::nullopt};
