@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "asleep.hpp"
 #include "nk-shared.hpp"
 #include "screen/cpu_process.hpp"
 #include "screen/deamon.hpp"
@@ -158,44 +160,55 @@ TEST_F(Threads, ScreenBlanksThePreviousFrameAndKeepsGoingOnADamagedTotal) {
   state.Line_Lock.release();
 }
 
-// Start returns with all four threads running. Before the key loop's first request nothing
-// is drawn and, as a one-shot run never gets that far, the sampler never runs. The
-// periodic redraw after it: tests/e2e.
-TEST_F(Threads, StartReturnsWithEveryThreadRunningThatDrawNothingBeforeTheFirstRequest) {
+// Start returns with all four threads running. Until the key loop's first request the
+// periodic redraw is paused (asleep with no deadline, where a running one would wait out its
+// period), so a one-shot run draws nothing and never runs the sampler. The periodic
+// redraw after it: tests/e2e.
+TEST_F(Threads, StartReturnsWithEveryThreadRunningAndThePeriodicRedrawPaused) {
   Terminal terminal;
-  Terminal_Thread thread(terminal, Terminal_Settings{output_, 1ms});
+  Terminal_Thread thread(terminal, Terminal_Settings{output_, 24h});
   thread.Start();
   std::multiset<std::string> names;
+  std::atomic<pid_t> deamon = 0;
   for (const auto& task : fs::directory_iterator("/proc/self/task")) {
-    names.insert(Read_File(task.path() / "comm"));
+    const std::string name = Read_File(task.path() / "comm");
+    names.insert(name);
+    if (name == "deamon\n") {
+      deamon = std::stoi(task.path().filename());
+    }
   }
   for (const char* name : {"terminal.proc\n", "cpu_process\n", "screen\n", "deamon\n"}) {
     EXPECT_EQ(names.count(name), 1U) << name;
   }
-  std::this_thread::sleep_for(50ms);  // fifty periods
+  EXPECT_FALSE(Wait_Asleep_In(deamon));
   EXPECT_EQ(Output(), "");
   EXPECT_EQ(Runs(), 0);
 }
 
-// A redraw every millisecond is often waiting for the line just as Enter starts a
-// command: Enter must neither wait for it holding the line nor leave it paused.
+// A redraw every millisecond is often waiting for the line just as Enter starts a command
+// or Tab walks a folder: neither may wait for it holding the line nor leave it paused.
+// Lines of Tab, cd (under Directory_Lock, beside the sampler's runs) and totals.
 TEST_F(Threads, CommandsRunWhileThePromptRedrawsEveryMillisecond) {
+  fs::create_directory(dir_ / "xyz");
   Terminal terminal;
   Terminal_Thread thread(terminal, Terminal_Settings{output_, 1ms});
   thread.Start();
   std::binary_semaphore typed{0};
   std::thread typist([&] {
-    for (int line = 0; line < 40; ++line) {
-      for (const char32_t key : std::u32string_view(U"+1\r")) thread.Send({Request_Kind::Key, key});
+    for (int round = 0; round < 10; ++round) {
+      for (const char32_t key : std::u32string_view(U"cd xy\t\r+1\rcd ..\r+1\r")) {
+        thread.Send({Request_Kind::Key, key});
+      }
     }
     typed.release();
   });
   if (!typed.try_acquire_for(60s)) {
-    std::cerr << "Enter hung with a periodic redraw under way\n";
+    std::cerr << "Enter or Tab hung with a periodic redraw under way\n";
     std::_Exit(1);  // the hung threads cannot be joined
   }
   typist.join();
-  EXPECT_EQ(nk::shared::Read_Total_Sum(), 4000);
+  EXPECT_EQ(nk::shared::Read_Total_Sum(), 2000);
+  EXPECT_EQ(fs::current_path(), dir_);           // every Tab completed "xyz": cd .. came back
   thread.Send({Request_Kind::History_Forward});  // returns once the last key's frame is drawn
   const auto runs = Runs();
   for (int wait = 0; wait < 3000 && Runs() == runs; ++wait) std::this_thread::sleep_for(10ms);
