@@ -8,9 +8,20 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
+
+// The thread of this process named `name`; 0 when there is none.
+inline pid_t Thread_Named(const std::string& name) {
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::string comm;
+    std::getline(std::ifstream(task.path() / "comm"), comm);
+    if (comm == name) return std::stoi(task.path().filename());
+  }
+  return 0;
+}
 
 // Blocks until thread `tid` (once set) sleeps in a futex wait on a word among the `size`
 // bytes at `object` (one of its mutexes or condition variables), or on any word for a

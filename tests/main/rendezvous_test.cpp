@@ -22,32 +22,19 @@ using namespace std::chrono_literals;
 // Only keeps a broken primitive from hanging the run; never expires on a loaded machine.
 constexpr auto Guard = 30s;
 
-TEST(Rendezvous, TimeOutAndAcceptOnlyReleasesTheCallerBeforeTheWorkIsDone) {
+// An ACCEPT caller goes on while the work is done; a BODY caller gets the body's result
+// only once the body is done, also when the body throws, or closes the inbox.
+TEST(Rendezvous, CallerWaitsForAcceptanceOrForTheWholeBody) {
   Rendezvous<int> inbox;
-  EXPECT_FALSE(inbox.Accept_For(10ms).has_value());
+  EXPECT_FALSE(inbox.Accept_For(1ms).has_value());
+  const std::atomic<pid_t> caller = ::gettid();
   std::binary_semaphore caller_back{0};
   std::thread server([&] {
-    auto accepted = inbox.Accept_For(Guard);
-    ASSERT_TRUE(accepted.has_value());
-    EXPECT_EQ(accepted->Get(), 7);
-    EXPECT_TRUE(caller_back.try_acquire_for(Guard));  // the work goes on after acceptance
-  });
-  EXPECT_TRUE(inbox.Call(7, Waits::ACCEPT));
-  caller_back.release();
-  server.join();
-}
-
-// The caller gets the body's result only once the body is done, also when the body
-// throws, or closes the inbox.
-TEST(Rendezvous, BodyRequestWaitsForTheWorkEvenWhenItThrowsOrCloses) {
-  Rendezvous<int> inbox;
-  const std::atomic<pid_t> caller = ::gettid();
-  std::thread server([&] {
+    EXPECT_EQ(inbox.Accept()->Get(), 7);
+    EXPECT_TRUE(caller_back.try_acquire_for(Guard));
     {
       auto accepted = inbox.Accept();
-      ASSERT_TRUE(accepted.has_value());
-      Wait_Asleep_In(caller, &inbox,
-                     sizeof inbox);  // a caller released early has read its result by now
+      Wait_Asleep_In(caller, &inbox, sizeof inbox);  // one released early has read 21 by now
       accepted->Get() *= 2;
     }
     try {
@@ -60,6 +47,8 @@ TEST(Rendezvous, BodyRequestWaitsForTheWorkEvenWhenItThrowsOrCloses) {
     inbox.Close();  // the server ends while serving its last request
     last->Get() = 9;
   });
+  EXPECT_TRUE(inbox.Call(7, Waits::ACCEPT));
+  caller_back.release();
   for (const int out : {42, 5, 9}) {
     int job = 21;
     EXPECT_TRUE(inbox.Call(job, Waits::BODY));
@@ -68,9 +57,8 @@ TEST(Rendezvous, BodyRequestWaitsForTheWorkEvenWhenItThrowsOrCloses) {
   server.join();
 }
 
-// Requests from many callers at once, one at a time, none lost. The server's short
-// time-outs keep running out just as a request is placed: it is still taken, by this
-// Accept_For or the next, where a lost wake-up of the hand-off would leave a caller asleep.
+// Requests from many callers at once, one at a time, none lost, while the server's short
+// time-outs keep running out just as a request is placed.
 TEST(Rendezvous, ManyCallersRacingTimeOutsAreAllServedOnce) {
   constexpr int Callers = 8;
   constexpr int Each = 400;
