@@ -65,7 +65,7 @@ TEST(Rendezvous, ManyCallersRacingTimeOutsAreAllServedOnce) {
   Rendezvous<int> inbox;
   std::multiset<int> served;
   std::thread server([&] {
-    while (served.size() < Callers * Each) {
+    while (served.size() < std::size_t{Callers} * Each) {
       if (auto accepted = inbox.Accept_For(std::chrono::microseconds(served.size() % 50))) {
         served.insert(accepted->Get());
         accepted->Get() = -accepted->Get();
@@ -73,6 +73,7 @@ TEST(Rendezvous, ManyCallersRacingTimeOutsAreAllServedOnce) {
     }
   });
   std::vector<std::jthread> callers;
+  callers.reserve(Callers);
   for (int c = 0; c < Callers; ++c) {
     callers.emplace_back([&, c] {
       for (int i = 0; i < Each; ++i) {
