@@ -2,10 +2,10 @@
 
 #include <chrono>
 #include <optional>
+#include <semaphore>
 #include <string>
 
 #include "screen/prompt.hpp"
-#include "threads/futex.hpp"
 #include "threads/request_server.hpp"
 
 namespace nk::main {
@@ -22,7 +22,7 @@ struct Cpu_Request {
 // "cpu_process": the usage figure, from $HOME/bin/cpu through $HOME/.cpu_usage.txt.
 class Cpu_Process : public Request_Server<Cpu_Request> {
  public:
-  explicit Cpu_Process(futex::Lean_Lock& directory_lock)
+  explicit Cpu_Process(std::binary_semaphore& directory_lock)
       : Request_Server("cpu_process", Cpu_Request{}), directory_lock_(directory_lock) {}
   ~Cpu_Process() {
     Stop();
@@ -47,7 +47,7 @@ class Cpu_Process : public Request_Server<Cpu_Request> {
   void Serve(std::latch& started);
   void Take_Sample();
 
-  futex::Lean_Lock& directory_lock_;
+  std::binary_semaphore& directory_lock_;
   // The thread's own.
   std::string home_;
   std::string command_;

@@ -3,21 +3,13 @@
 // body, until the server has finished the body; the server takes one request at a time,
 // with or without a time-out. After Close no request is accepted and no caller blocks,
 // so a thread that has ended can never hang the one that still calls it.
-//
-// The hand-off is two atomic words, one for each side to sleep on, each with a mark set by
-// its sleeper. A side wakes the other only when that mark is set, and the woken side needs
-// no lock to go on, so a request costs at most one wake each way. Before sleeping each side
-// watches its word for a few microseconds: keys typed ahead follow each other faster than
-// a sleep and a wake, and a paste would otherwise pay both for every character.
 #pragma once
 
 #include <chrono>
-#include <cstdint>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <utility>
-
-#include "threads/futex.hpp"
 
 namespace nk::main {
 
@@ -60,151 +52,99 @@ class Rendezvous {
   // `request` holds what the server left in it). False, at once, when the server has
   // closed, or closes before accepting.
   bool Call(Request& request, Waits waits) {
-    const std::lock_guard turn(callers_);  // later callers queue here, not on the words
-    slot_ = &request;
-    waits_ = waits;
-    reply_.store(Waiting, std::memory_order_relaxed);
-    std::uint32_t seen = word_.load(std::memory_order_relaxed);
-    do {
-      if ((seen & Closed) != 0) {
-        return false;
-      }
-    } while (!word_.compare_exchange_weak(seen, (seen & ~(Phase_Mask | Server_Sleeps)) | Pending,
-                                          std::memory_order_release, std::memory_order_relaxed));
-    if ((seen & Server_Sleeps) != 0) {
-      futex::Wake(word_);
+    std::unique_lock lock(mutex_);
+    callers_.wait(lock, [this] { return closed_ || call_ == nullptr; });  // one at a time
+    if (closed_) {
+      return false;
     }
-    Spin_Until([this] { return reply_.load(std::memory_order_relaxed) >= Served; });
-    for (;;) {
-      std::uint32_t reply = reply_.load(std::memory_order_acquire);
-      if (reply == Served || reply == Refused) {
-        return reply == Served;
-      }
-      if (reply == Caller_Sleeps ||
-          reply_.compare_exchange_strong(reply, Caller_Sleeps, std::memory_order_relaxed)) {
-        futex::Wait(reply_, Caller_Sleeps);
-      }
-    }
+    Call_Slot call{&request, waits};
+    call_ = &call;
+    server_.notify_one();
+    callers_.wait(lock, [&call] { return call.Status >= State::SERVED; });
+    return call.Status == State::SERVED;
   }
   bool Call(Request&& request, Waits waits) { return Call(request, waits); }
 
   // Blocks until a request arrives; nullopt once closed.
-  std::optional<Accepted> Accept() { return Take(nullptr); }
+  std::optional<Accepted> Accept() {
+    std::unique_lock lock(mutex_);
+    server_.wait(lock, [this] { return closed_ || Placed(); });
+    return Take(lock);
+  }
 
   // As Accept, but also nullopt when no request arrives within `timeout`, counted from
-  // this call. Sleeps until that deadline; it never polls.
+  // this call.
   template <typename Rep, typename Period>
   std::optional<Accepted> Accept_For(std::chrono::duration<Rep, Period> timeout) {
-    const timespec deadline = futex::Deadline(std::chrono::steady_clock::now() + timeout);
-    return Take(&deadline);
+    std::unique_lock lock(mutex_);
+    server_.wait_for(lock, timeout, [this] { return closed_ || Placed(); });
+    return Take(lock);
   }
 
   // From now on nothing is accepted: waiting and later callers return false. A body
   // already accepted still releases its caller when done.
   void Close() {
-    const std::uint32_t seen = word_.fetch_or(Closed, std::memory_order_acq_rel);
-    if ((seen & Phase_Mask) == Pending) {
-      Reply(Refused);  // placed but not claimed: the server can no longer claim it
+    {
+      const std::lock_guard lock(mutex_);
+      closed_ = true;
+      if (call_ != nullptr && call_->Status == State::PLACED) {
+        call_->Status = State::REFUSED;
+        call_ = nullptr;
+      }
     }
-    if ((seen & Server_Sleeps) != 0) {
-      futex::Wake(word_);
-    }
+    server_.notify_all();
+    callers_.notify_all();
   }
 
-  bool Is_Closed() { return (word_.load(std::memory_order_acquire) & Closed) != 0; }
+  bool Is_Closed() {
+    const std::lock_guard lock(mutex_);
+    return closed_;
+  }
 
  private:
-  // word_: the phase of the request under way, Closed, and the server's sleep mark; only
-  // the server sleeps on it.
-  static constexpr std::uint32_t Pending = 1;  // placed, not claimed
-  static constexpr std::uint32_t Running = 2;  // claimed by the server
-  static constexpr std::uint32_t Phase_Mask = 3;
-  static constexpr std::uint32_t Closed = 4;
-  static constexpr std::uint32_t Server_Sleeps = 8;
-  // reply_: how the caller's request ended; only the caller sleeps on it, so neither side
-  // wakes early to find the other's word changed.
-  static constexpr std::uint32_t Waiting = 0;
-  static constexpr std::uint32_t Caller_Sleeps = 1;
-  static constexpr std::uint32_t Served = 2;
-  static constexpr std::uint32_t Refused = 3;
+  enum class State { PLACED, TAKEN, SERVED, REFUSED };
+  // On the caller's stack: the caller leaves only once its Status is SERVED or REFUSED.
+  struct Call_Slot {
+    Request* Held;
+    Waits How;
+    State Status = State::PLACED;
+  };
 
-  // Waits for a pending request and claims it; nullopt once closed or past `deadline`.
-  std::optional<Accepted> Take(const timespec* deadline) {
-    bool timed_out = false;
-    Spin_Until(
-        [this] { return (word_.load(std::memory_order_relaxed) & (Pending | Closed)) != 0; });
-    std::uint32_t seen = word_.load(std::memory_order_acquire);
-    for (;;) {
-      if ((seen & Closed) != 0) {
-        return std::nullopt;
-      }
-      if ((seen & Phase_Mask) == Pending) {
-        // Claimed before the request is read: a caller turned away by Close leaves at once.
-        if (word_.compare_exchange_weak(seen, (seen & ~(Phase_Mask | Server_Sleeps)) | Running,
-                                        std::memory_order_acquire)) {
-          break;
-        }
-        continue;
-      }
-      if (timed_out) {
-        return std::nullopt;
-      }
-      if ((seen & Server_Sleeps) == 0 &&
-          !word_.compare_exchange_strong(seen, seen | Server_Sleeps, std::memory_order_acquire)) {
-        continue;
-      }
-      if (!futex::Wait(word_, seen | Server_Sleeps, deadline)) {
-        timed_out = true;
-        word_.fetch_and(~Server_Sleeps, std::memory_order_relaxed);
-      }
-      seen = word_.load(std::memory_order_acquire);
+  bool Placed() const { return call_ != nullptr && call_->Status == State::PLACED; }
+
+  std::optional<Accepted> Take(std::unique_lock<std::mutex>& lock) {
+    if (closed_ || !Placed()) {
+      return std::nullopt;
     }
-    if (waits_ == Waits::ACCEPT) {
-      Accepted accepted(nullptr, *slot_);  // a copy: the caller's object goes away now
-      Release_Caller();
-      return accepted;
+    call_->Status = State::TAKEN;
+    if (call_->How == Waits::BODY) {
+      // The caller blocks until Done hands a result back, so its object may be moved from.
+      return Accepted(this, std::move(*call_->Held));
     }
-    return Accepted(this, *slot_);
+    Accepted accepted(nullptr, *call_->Held);  // a copy: the caller's object goes away now
+    Release(lock);
+    return accepted;
   }
 
   void Finish(Request&& result) {
-    *slot_ = std::move(result);
-    Release_Caller();
+    std::unique_lock lock(mutex_);
+    *call_->Held = std::move(result);
+    Release(lock);
   }
 
-  // The claimed request is over: the phase goes back to none, the caller is told.
-  void Release_Caller() {
-    std::uint32_t seen = word_.load(std::memory_order_relaxed);
-    while (!word_.compare_exchange_weak(seen, seen & ~Phase_Mask, std::memory_order_relaxed)) {
-    }
-    Reply(Served);
+  // The taken call is over; the next caller may place its request.
+  void Release(std::unique_lock<std::mutex>& lock) {
+    call_->Status = State::SERVED;
+    call_ = nullptr;
+    lock.unlock();
+    callers_.notify_all();  // the caller released, and those queued behind it
   }
 
-  // Watches for `ready` about as long as a futex sleep and wake would take together.
-  template <typename Ready>
-  static void Spin_Until(Ready ready) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(8);
-    for (unsigned turn = 1; !ready(); ++turn) {
-#if defined(__x86_64__) || defined(__i386__)
-      __builtin_ia32_pause();
-#endif
-      if (turn % 16 == 0 && std::chrono::steady_clock::now() >= until) {
-        return;
-      }
-    }
-  }
-
-  void Reply(std::uint32_t reply) {
-    if (reply_.exchange(reply, std::memory_order_release) == Caller_Sleeps) {
-      futex::Wake(reply_);
-    }
-  }
-
-  std::mutex callers_;
-  futex::Word word_{0};
-  futex::Word reply_{Waiting};
-  Waits waits_ = Waits::ACCEPT;
-  Request* slot_ = nullptr;  // the caller's request; valid until the caller leaves
+  std::mutex mutex_;
+  std::condition_variable server_;   // a request placed, or closed
+  std::condition_variable callers_;  // a call ended, or closed
+  Call_Slot* call_ = nullptr;        // placed or taken, until its caller is released
+  bool closed_ = false;
 };
 
 }  // namespace nk::main

@@ -2,18 +2,22 @@
 
 #include <pthread.h>
 
+#include <memory>
+
 #include "terminal/tty.hpp"
 
 namespace nk::main {
 
 std::thread Start_Named_Thread(const char* name, std::function<void(std::latch&)> body) {
-  std::latch started(1);
-  std::thread thread([name, &started, body = std::move(body)] {
+  // Shared with the new thread: wait() may return while count_down is still inside the
+  // latch, and a latch on this stack would then be gone under it.
+  auto started = std::make_shared<std::latch>(1);
+  std::thread thread([name, started, body = std::move(body)] {
     ::pthread_setname_np(::pthread_self(), name);
     tty::Take_Crash_Stack();
-    body(started);
+    body(*started);
   });
-  started.wait();
+  started->wait();
   return thread;
 }
 

@@ -1,14 +1,16 @@
-// Holding a lock for a scope, so that no return or exception leaves
-// Line_Lock or Directory_Lock taken and the other threads waiting for ever.
+// Holding Line_Lock or Directory_Lock for a scope, so that no return or exception leaves
+// it taken and the other threads waiting for ever. Line_Lock is always taken first: the
+// screen samples under Directory_Lock while it holds Line_Lock, so a thread that held
+// Directory_Lock and then waited for Line_Lock would stop both for good.
 #pragma once
 
-#include "threads/futex.hpp"
+#include <semaphore>
 
 namespace nk::main {
 
 class Semaphore_Guard {
  public:
-  explicit Semaphore_Guard(futex::Lean_Lock& semaphore) : semaphore_(semaphore) {
+  explicit Semaphore_Guard(std::binary_semaphore& semaphore) : semaphore_(semaphore) {
     semaphore_.acquire();
   }
   ~Semaphore_Guard() { semaphore_.release(); }
@@ -16,7 +18,7 @@ class Semaphore_Guard {
   Semaphore_Guard& operator=(const Semaphore_Guard&) = delete;
 
  private:
-  futex::Lean_Lock& semaphore_;
+  std::binary_semaphore& semaphore_;
 };
 
 }  // namespace nk::main

@@ -4,10 +4,10 @@
 
 #include <cstddef>
 #include <memory>
+#include <semaphore>
 
 #include "nelk.hpp"
 #include "nk-shell.hpp"
-#include "threads/futex.hpp"
 
 namespace nk::main {
 
@@ -34,9 +34,9 @@ struct Shell_State {
   int Last_Status = 0;
   std::unique_ptr<shell::Spawn_Result_Record> Completion_Result;
 
-  // Lock order: Line_Lock before Directory_Lock.
-  futex::Lean_Lock Line_Lock;
-  futex::Lean_Lock Directory_Lock;
+  // Taken through Semaphore_Guard, Line_Lock before Directory_Lock.
+  std::binary_semaphore Line_Lock{1};
+  std::binary_semaphore Directory_Lock{1};
 };
 
 }  // namespace nk::main

@@ -12,11 +12,11 @@
 #include <fstream>
 #include <iostream>
 #include <semaphore>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include "asleep.hpp"
 #include "nk-shared.hpp"
 #include "screen/cpu_process.hpp"
 #include "screen/deamon.hpp"
@@ -88,7 +88,7 @@ class Threads : public ::testing::Test {
 // The figure's format, a blank field before the first sample and the sample file removed:
 // prompt_test.cpp and tests/e2e.
 TEST_F(Threads, UsageSurvivesBadSamples) {
-  futex::Lean_Lock directory_lock;
+  std::binary_semaphore directory_lock{1};
   Cpu_Process cpu(directory_lock);
   cpu.Start();
   const std::optional<std::string> usages[] = {"7", "", std::nullopt};
@@ -116,7 +116,7 @@ TEST_F(Threads, DeamonRedrawsWhenIdleAndNeverWhilePaused) {
   deamon.Pause();
   while (redrawn.try_acquire()) {
   }
-  std::this_thread::sleep_for(50ms);  // fifty periods
+  EXPECT_FALSE(Wait_Asleep_In(Thread_Named("deamon")));  // no deadline: no redraw to come
   EXPECT_FALSE(redrawn.try_acquire());
   deamon.Resume();  // one Resume undoes both Pauses
   EXPECT_TRUE(redrawn.try_acquire_for(30s));
@@ -158,44 +158,46 @@ TEST_F(Threads, ScreenBlanksThePreviousFrameAndKeepsGoingOnADamagedTotal) {
   state.Line_Lock.release();
 }
 
-// Start returns with all four threads running. Before the key loop's first request nothing
-// is drawn and, as a one-shot run never gets that far, the sampler never runs. The
-// periodic redraw after it: tests/e2e.
-TEST_F(Threads, StartReturnsWithEveryThreadRunningThatDrawNothingBeforeTheFirstRequest) {
+// Start returns with all four threads running. Until the key loop's first request the
+// periodic redraw is paused (asleep with no deadline, where a running one would wait out its
+// period), so a one-shot run draws nothing and never runs the sampler. The periodic
+// redraw after it: tests/e2e.
+TEST_F(Threads, StartReturnsWithEveryThreadRunningAndThePeriodicRedrawPaused) {
   Terminal terminal;
-  Terminal_Thread thread(terminal, Terminal_Settings{output_, 1ms});
+  Terminal_Thread thread(terminal, Terminal_Settings{output_, 24h});
   thread.Start();
-  std::multiset<std::string> names;
-  for (const auto& task : fs::directory_iterator("/proc/self/task")) {
-    names.insert(Read_File(task.path() / "comm"));
+  for (const char* name : {"terminal.proc", "cpu_process", "screen", "deamon"}) {
+    ASSERT_NE(Thread_Named(name), 0) << name;
   }
-  for (const char* name : {"terminal.proc\n", "cpu_process\n", "screen\n", "deamon\n"}) {
-    EXPECT_EQ(names.count(name), 1U) << name;
-  }
-  std::this_thread::sleep_for(50ms);  // fifty periods
+  EXPECT_FALSE(Wait_Asleep_In(Thread_Named("deamon")));
   EXPECT_EQ(Output(), "");
   EXPECT_EQ(Runs(), 0);
 }
 
-// A redraw every millisecond is often waiting for the line just as Enter starts a
-// command: Enter must neither wait for it holding the line nor leave it paused.
+// A redraw every millisecond is often waiting for the line just as Enter starts a command
+// or Tab walks a folder: neither may wait for it holding the line nor leave it paused.
+// Lines of Tab, cd (under Directory_Lock, beside the sampler's runs) and totals.
 TEST_F(Threads, CommandsRunWhileThePromptRedrawsEveryMillisecond) {
+  fs::create_directory(dir_ / "xyz");
   Terminal terminal;
   Terminal_Thread thread(terminal, Terminal_Settings{output_, 1ms});
   thread.Start();
   std::binary_semaphore typed{0};
   std::thread typist([&] {
-    for (int line = 0; line < 40; ++line) {
-      for (const char32_t key : std::u32string_view(U"+1\r")) thread.Send({Request_Kind::Key, key});
+    for (int round = 0; round < 10; ++round) {
+      for (const char32_t key : std::u32string_view(U"cd xy\t\r+1\rcd ..\r+1\r")) {
+        thread.Send({Request_Kind::Key, key});
+      }
     }
     typed.release();
   });
-  if (!typed.try_acquire_for(60s)) {
-    std::cerr << "Enter hung with a periodic redraw under way\n";
+  if (!typed.try_acquire_for(120s)) {
+    std::cerr << "Enter or Tab hung with a periodic redraw under way\n";
     std::_Exit(1);  // the hung threads cannot be joined
   }
   typist.join();
-  EXPECT_EQ(nk::shared::Read_Total_Sum(), 4000);
+  EXPECT_EQ(nk::shared::Read_Total_Sum(), 2000);
+  EXPECT_EQ(fs::current_path(), dir_);           // every Tab completed "xyz": cd .. came back
   thread.Send({Request_Kind::History_Forward});  // returns once the last key's frame is drawn
   const auto runs = Runs();
   for (int wait = 0; wait < 3000 && Runs() == runs; ++wait) std::this_thread::sleep_for(10ms);
