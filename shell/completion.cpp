@@ -52,7 +52,7 @@ bool Is_Dot_Or_Dot_Dot(const char* name) {
 // every entry, which in a process with threads costs two atomic operations a name.
 template <typename Visit>
 void For_Each_Entry(const Descriptor& dir, const std::string& path, Visit visit) {
-  std::vector<char> buffer(32 * 1024);
+  std::vector<char> buffer(std::size_t{32} * 1024);
   for (;;) {
     const ssize_t count = ::getdents64(dir.Get(), buffer.data(), buffer.size());
     // A read that fails halfway must not pass for the end of the directory.
@@ -178,7 +178,7 @@ std::string Anywhere(std::string_view part) {
 void Search_Directory(std::string_view directory, std::string_view pattern, Result_Record& result) {
   Wide_String_Array& found = Found_Names_Of(result);
   if (directory.empty()) {
-    Walk("", pattern, found);  // an ill-formed pattern is an error all the same
+    [[maybe_unused]] const Walk walk("", pattern, found);  // an ill-formed one fails all the same
     return;
   }
   std::string_view root = ".";

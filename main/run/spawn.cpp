@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 
 #include "nk-descriptor.hpp"
 
@@ -129,7 +130,7 @@ bool Wait_Within(const Bounded_Child& child, std::chrono::milliseconds limit) {
     const bool handle = child.Handle.Valid();
     pollfd ready{child.Handle.Get(), POLLIN, 0};
     ::poll(&ready, handle ? 1 : 0,
-           handle ? static_cast<int>(left.count()) : std::min<int>(5, left.count()));
+           static_cast<int>(handle ? left.count() : std::min<std::int64_t>(5, left.count())));
   }
 }
 

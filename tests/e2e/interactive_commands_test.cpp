@@ -76,11 +76,13 @@ TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommandOrListed) {
               listed == "\r\nsub/beta2\r\nsub/beta1\r\n")
       << listed;
   session.Wait_For("$ ls sub/bet\r");  // the line stays as it was
-  // An error that repeats a long word keeps to one row of the window.
+  // An error that repeats a long word keeps to one row of the window; the line stays.
   session.Write(std::string(13, '\x7f') + "ls " + std::string(2000, '{') + "a\t");
   session.Wait_For("\r\nCompletion error: ");
   const std::string rest = session.Wait_For("\r\n");  // 199 columns in all, "…" 3 bytes
   EXPECT_TRUE(rest.ends_with("\u2026") && rest.size() <= 199 - 18 - 1 + 3) << rest;
+  session.Write("b");
+  session.Wait_For("{{ab");
 }
 
 TEST(InteractiveCommands, TotalLines) {
