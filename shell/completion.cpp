@@ -178,7 +178,7 @@ std::string Anywhere(std::string_view part) {
 void Search_Directory(std::string_view directory, std::string_view pattern, Result_Record& result) {
   Wide_String_Array& found = Found_Names_Of(result);
   if (directory.empty()) {
-    const Walk compiled("", pattern, found);  // an ill-formed pattern is an error all the same
+    [[maybe_unused]] const Walk walk("", pattern, found);  // an ill-formed one fails all the same
     return;
   }
   std::string_view root = ".";
@@ -218,9 +218,12 @@ Completion_Answer Complete_Last_Word(std::string_view line) {
   const Wide_String_Array& found = *answer.Result->Found_Names;
   if (found.size() == 2) {
     const std::size_t kept = space == std::string_view::npos ? 0 : space + 1;
-    // Quoted when sh would read it otherwise: Enter then acts on that one file.
+    // Written as the line's command will read it, so that Enter acts on that one file: a
+    // builtin splits its own words, anything else goes to sh. A lone word is the command.
     const std::string name = Strip_Dot_Slash(text::Encode_Utf8(found[1]));
-    answer.New_Line = text::Decode_Utf8(std::string(line.substr(0, kept)) + Quote_If_Special(name));
+    const bool builtin = kept > 0 && Recognize_Builtin(line) != Builtin_Command::NONE;
+    answer.New_Line = text::Decode_Utf8(std::string(line.substr(0, kept)) +
+                                        (builtin ? Word_Quote(name) : Quote_If_Special(name)));
   }
   return answer;
 }

@@ -161,6 +161,10 @@ std::string Shell_Quote(std::string_view text);
 // ones included, stands for itself), else Shell_Quote(text). The empty text is quoted,
 // so that it stays one word.
 std::string Quote_If_Special(std::string_view text);
+// `text` as one word that Split_Words gives back exactly, for the builtins' lines: blank,
+// double quote and backslash each behind a backslash, nothing else changed ("$" and ";"
+// mean nothing to a builtin).
+std::string Word_Quote(std::string_view text);
 
 // The text handed to "/usr/bin/sh -c" for an external command line: `full_path` (quoted
 // only when the shell would misread it) standing for the program name `name` at the head

@@ -22,4 +22,16 @@ std::string Quote_If_Special(std::string_view text) {
   return Shell_Quote(text);
 }
 
+std::string Word_Quote(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size());
+  for (const char c : text) {
+    if (c == ' ' || c == '"' || c == '\\') {
+      quoted += '\\';
+    }
+    quoted += c;
+  }
+  return quoted;
+}
+
 }  // namespace nk::shell

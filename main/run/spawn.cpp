@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 
 #include "nk-descriptor.hpp"
 
@@ -74,28 +75,6 @@ Descriptor Process_Handle(pid_t child) {
   return Descriptor(static_cast<int>(::syscall(SYS_pidfd_open, child, 0)));
 }
 
-// Waits for `child` to end, at most `limit`; true when it ended (and was reaped).
-bool Wait_Within(pid_t child, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  const Descriptor handle = Process_Handle(child);
-  for (;;) {
-    int wait_status = 0;
-    const pid_t ended = ::waitpid(child, &wait_status, WNOHANG);
-    if (ended == child || (ended < 0 && errno != EINTR)) {
-      return true;
-    }
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      return false;
-    }
-    // Without a process handle (an old kernel), a look every 5 ms.
-    pollfd ready{handle.Get(), POLLIN, 0};
-    const auto wait = handle.Valid() ? left : std::min(left, std::chrono::milliseconds(5));
-    ::poll(&ready, handle.Valid() ? 1 : 0, static_cast<int>(wait.count()));
-  }
-}
-
 }  // namespace
 
 int Run_Program(const std::string& program, const std::vector<std::string>& arguments) {
@@ -113,38 +92,50 @@ int Run_Program(const std::string& program, const std::vector<std::string>& argu
   return Status_Of(wait_status);
 }
 
-Bounded_End Run_Bounded(const std::string& program, const std::vector<std::string>& arguments,
-                        const Bounded_Run& how, void (*on_group)(pid_t)) {
+std::optional<Bounded_Child> Start_Bounded(const std::string& program,
+                                           const std::vector<std::string>& arguments,
+                                           const std::string& folder) {
   posix_spawn_file_actions_t actions;
   if (posix_spawn_file_actions_init(&actions) != 0) {
-    return Bounded_End::NOT_STARTED;
+    return std::nullopt;
   }
   // Descriptor 2 first: a shell that cannot start in its folder, or cannot open a
   // redirection, writes its complaint there, which would land on the prompt.
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addchdir_np(&actions, how.Folder.c_str());
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   pid_t child = 0;
   const int error = Spawn(child, program, arguments, &actions, true);
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
-    return Bounded_End::NOT_STARTED;
+    return std::nullopt;
   }
-  if (on_group != nullptr) {
-    on_group(child);
+  return Bounded_Child{child, Process_Handle(child)};
+}
+
+bool Wait_Within(const Bounded_Child& child, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    int wait_status = 0;
+    const pid_t ended = ::waitpid(child.Pid, &wait_status, WNOHANG);
+    if (ended == child.Pid || (ended < 0 && errno != EINTR)) {
+      return true;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      return false;
+    }
+    // Without a process handle (an old kernel), a look every 5 ms.
+    const bool handle = child.Handle.Valid();
+    pollfd ready{child.Handle.Get(), POLLIN, 0};
+    ::poll(&ready, handle ? 1 : 0,
+           static_cast<int>(handle ? left.count() : std::min<std::int64_t>(5, left.count())));
   }
-  Bounded_End end = Bounded_End::ENDED;
-  if (!Wait_Within(child, how.Limit)) {
-    ::kill(-child, SIGKILL);
-    end = Bounded_End::KILLED;
-    // A process in an uninterruptible wait dies only when the wait ends: left to become a
-    // zombie rather than holding the caller.
-    Wait_Within(child, std::chrono::seconds(1));
-  }
-  if (on_group != nullptr) {
-    on_group(0);
-  }
-  return end;
+}
+
+void Kill_Group(const Bounded_Child& child) {
+  ::kill(-child.Pid, SIGKILL);
 }
 
 }  // namespace nk::main

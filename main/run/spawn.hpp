@@ -5,8 +5,11 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "nk-descriptor.hpp"
 
 namespace nk::main {
 
@@ -25,18 +28,26 @@ int Status_Of(int wait_status);
 // default action and none blocked, whatever the shell ignores or blocks.
 int Run_Program(const std::string& program, const std::vector<std::string>& arguments);
 
-// How a program that must not touch the terminal or outlast a bound is run.
-struct Bounded_Run {
-  std::string Folder;               // its working folder, which must exist
-  std::chrono::milliseconds Limit;  // after this its whole process group is killed
+// A program that must not touch the terminal or outlast a bound, started and not yet
+// reaped.
+struct Bounded_Child {
+  pid_t Pid = 0;
+  Descriptor Handle;  // its process handle; invalid on a kernel without them
 };
-enum class Bounded_End : unsigned char { ENDED, KILLED, NOT_STARTED };
 
-// Runs `program` as Run_Program does, but with standard input and error on /dev/null from
-// the start, in `how.Folder`, as the leader of a process group of its own (a signal typed
-// at the terminal does not reach it, and the group can be killed whole). Past `how.Limit`
-// the group gets SIGKILL. `on_group` is told the group while it runs and 0 afterwards.
-Bounded_End Run_Bounded(const std::string& program, const std::vector<std::string>& arguments,
-                        const Bounded_Run& how, void (*on_group)(pid_t) = nullptr);
+// Starts `program` as Run_Program does, but with standard input and error on /dev/null
+// from the start, in `folder`, as the leader of a process group of its own (a signal typed
+// at the terminal does not reach it, and the group can be killed whole); nullopt when it
+// could not start.
+std::optional<Bounded_Child> Start_Bounded(const std::string& program,
+                                           const std::vector<std::string>& arguments,
+                                           const std::string& folder);
+
+// Waits for `child` to end, at most `limit` (zero: only looks); true once it has ended
+// and been reaped.
+bool Wait_Within(const Bounded_Child& child, std::chrono::milliseconds limit);
+
+// SIGKILL to the child's whole group.
+void Kill_Group(const Bounded_Child& child);
 
 }  // namespace nk::main

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <string_view>
 #include <utility>
@@ -59,6 +60,9 @@ void Cpu_Process::Serve(std::latch& started) {
         break;
       case Cpu_Op::STOP:
         inbox_.Close();
+        if (run_) {
+          Finish_Run(Sample_File(home_), false);  // a run being tried: nelk is going
+        }
         return;
     }
   }
@@ -112,18 +116,65 @@ std::string Sampler_Folder(const std::string& home) {
 void Cpu_Process::Take_Sample() {
   Semaphore_Guard hold(directory_lock_);
   const std::string file = Sample_File(home_);
-  if (!Missing_Or_Regular(file)) {
-    return;  // no sample: the usage stays as it was
+  const auto now = std::chrono::steady_clock::now();
+  const auto step = schedule_.Next(now);
+  switch (step) {
+    case Sampler_Schedule::Step::RUN:
+      if (Start_Run(file)) {
+        const bool ended = Wait_Within(*run_, Sampler_Limit);
+        Finish_Run(file, ended);
+        if (!ended) {
+          schedule_.Killed(std::chrono::steady_clock::now());
+        }
+      }
+      break;
+    case Sampler_Schedule::Step::KEEP:
+      break;
+    case Sampler_Schedule::Step::START:
+      if (!Start_Run(file)) {
+        schedule_.Ended();
+      }
+      break;
+    case Sampler_Schedule::Step::LOOK:
+    case Sampler_Schedule::Step::LOOK_OR_KILL:
+      if (Wait_Within(*run_, std::chrono::milliseconds(0))) {
+        Finish_Run(file, true);
+        schedule_.Ended();
+      } else if (step == Sampler_Schedule::Step::LOOK_OR_KILL) {
+        Finish_Run(file, false);
+        schedule_.Killed(now);
+      }
+      break;
   }
-  // The status is of no use: a sampler that failed leaves no line, and no line keeps the
-  // last figure; nor is what a killed one left, perhaps half a line. Not system(): it
-  // ignores SIGINT in the whole process while it waits, and under NONE a Control-C typed
-  // meanwhile would be lost.
+}
+
+// Starts the sampler unless its file is something it would hang on; false when it did not
+// start. Not system(): it ignores SIGINT in the whole process while it waits, and under
+// NONE a Control-C typed meanwhile would be lost.
+bool Cpu_Process::Start_Run(const std::string& file) {
+  if (!Missing_Or_Regular(file)) {
+    return false;  // no sample: the usage stays as it was
+  }
   stamps::Stamp(stamps::Point::SAMPLER_START);
-  const auto end = Run_Bounded("/bin/sh", {"-c", command_}, {Sampler_Folder(home_), Sampler_Limit},
-                               tty::Note_Sampler_Group);
+  run_ = Start_Bounded("/bin/sh", {"-c", command_}, Sampler_Folder(home_));
+  if (run_) {
+    tty::Note_Sampler_Group(run_->Pid);
+  }
+  return run_.has_value();
+}
+
+// The run has `ended`, or is killed now and handed to the reaper. The status is of no use:
+// a sampler that failed leaves no line, and no line keeps the last figure; nor is what a
+// killed one left, perhaps half a line.
+void Cpu_Process::Finish_Run(const std::string& file, bool ended) {
   stamps::Stamp(stamps::Point::SAMPLER_END);
-  if (const auto line = end == Bounded_End::ENDED ? First_Line(file) : std::nullopt) {
+  if (!ended) {
+    Kill_Group(*run_);
+    reaper_.Adopt(std::move(*run_));
+  }
+  run_.reset();
+  tty::Note_Sampler_Group(0);
+  if (const auto line = ended ? First_Line(file) : std::nullopt) {
     usage_ = Usage_Field(*line);
   }
   ::unlink(file.c_str());

@@ -1,18 +1,16 @@
 #pragma once
 
-#include <chrono>
 #include <optional>
 #include <semaphore>
 #include <string>
 
+#include "run/spawn.hpp"
 #include "screen/prompt.hpp"
+#include "screen/reaper.hpp"
+#include "screen/sampler_schedule.hpp"
 #include "threads/request_server.hpp"
 
 namespace nk::main {
-
-// A sampler still running after this is killed with its process group, and the usage stays
-// as it was: four redraw periods, where a working sampler takes a few milliseconds.
-inline constexpr std::chrono::milliseconds Sampler_Limit{2000};
 
 enum class Cpu_Op { SAMPLE, GET_USAGE, PREPARE, STOP };
 struct Cpu_Request {
@@ -33,8 +31,8 @@ class Cpu_Process : public Request_Server<Cpu_Request> {
   void Start() {
     Launch([this](std::latch& started) { Serve(started); });
   }
-  // Runs the sampler under Directory_Lock and returns the usage it left (the last one
-  // when the run left no line); nullopt once stopped.
+  // Runs the sampler under Directory_Lock as Sampler_Schedule says and returns the usage
+  // it left (the last one when the run left no line); nullopt once stopped.
   std::optional<std::string> Sample();
   // Starts a run and returns at once, so the sampler runs while the caller works (a Tab's
   // walk of a folder) instead of after it.
@@ -46,12 +44,17 @@ class Cpu_Process : public Request_Server<Cpu_Request> {
  private:
   void Serve(std::latch& started);
   void Take_Sample();
+  bool Start_Run(const std::string& file);
+  void Finish_Run(const std::string& file, bool ended);
 
   std::binary_semaphore& directory_lock_;
   // The thread's own.
   std::string home_;
   std::string command_;
   std::string usage_{No_Usage};
+  Sampler_Schedule schedule_;
+  std::optional<Bounded_Child> run_;  // started and not yet reaped
+  Reaper reaper_;
 };
 
 }  // namespace nk::main

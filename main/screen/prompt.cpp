@@ -9,7 +9,7 @@ namespace nk::main {
 
 namespace {
 
-constexpr std::size_t Usage_Columns = 5;
+constexpr std::size_t Usage_Bytes = 5;  // and so at most five columns
 constexpr std::string_view Unknown_Image = " ?.??";
 
 // The shown characters of the longest tail of `text` that fits in `budget` columns.
@@ -35,9 +35,18 @@ void Append_Two_Digits(std::string& text, int value) {
 }  // namespace
 
 std::string Usage_Field(std::string_view first_line) {
-  const auto shown = first_line.substr(0, Usage_Columns);
-  std::string field(Usage_Columns - shown.size(), ' ');
-  field += shown;
+  // Whole characters only: half of one would show as bad bytes. An invalid byte counts as
+  // one character of one column, as a frame shows it.
+  std::u32string shown;
+  std::size_t bytes = 0;
+  for (const char32_t c : text::Decode_Utf8(first_line)) {
+    bytes += text::Encode_Utf8(std::u32string_view(&c, 1)).size();
+    if (bytes > Usage_Bytes) break;
+    shown += c;
+  }
+  // Every character takes at most as many columns as it has bytes.
+  std::string field(Usage_Bytes - text::Display_Columns(shown), ' ');
+  field += text::Encode_Utf8(shown);
   field += '%';
   return field;
 }

@@ -17,9 +17,9 @@ namespace nk::main {
 // Six blanks: the usage before the first sample.
 inline constexpr std::string_view No_Usage = "      ";
 
-// The six-character usage field: the sample's first line right-aligned in five columns,
-// then "%". A line longer than five characters shows its first five, so a chatty
-// sampler cannot push the clock and the total out of place.
+// The usage field: the sample's first line right-aligned in five columns, then "%". Of a
+// longer line the field shows the whole characters within its first five bytes, so a
+// chatty sampler cannot push the clock and the total out of place.
 std::string Usage_Field(std::string_view first_line);
 
 // Where the sampler writes, and the command that runs it: $HOME/bin/cpu with its output

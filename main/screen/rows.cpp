@@ -1,5 +1,7 @@
 #include "screen/rows.hpp"
 
+#include "nk-text.hpp"
+
 namespace nk::main {
 
 std::string Partial_Line_Guard(std::size_t columns) {
@@ -26,6 +28,28 @@ std::string Rewrapped_Rows_Clear(std::size_t previous_columns, std::size_t old_c
     return "";
   }
   return "\r\x1b[" + std::to_string(rows - 1) + "A\x1b[J";
+}
+
+std::string One_Row(std::string_view message, std::size_t columns) {
+  constexpr char32_t Ellipsis = U'\u2026';
+  const std::size_t usable = columns > 0 ? columns - 1 : 0;
+  const text::Wide_String text = text::Decode_Utf8(message);
+  if (text::Display_Columns(text) <= usable) {
+    return text::Encode_Shown(text);
+  }
+  if (usable == 0) {
+    return "";
+  }
+  text::Wide_String head;
+  std::size_t used = 1;  // the ellipsis
+  for (const char32_t c : text) {
+    used += text::Shown_Cell(c).Columns;
+    if (used > usable) {
+      break;
+    }
+    head += c;
+  }
+  return text::Encode_Shown(head + Ellipsis);
 }
 
 }  // namespace nk::main

@@ -29,4 +29,9 @@ std::string Partial_Line_Guard(std::size_t columns);
 std::string Rewrapped_Rows_Clear(std::size_t previous_columns, std::size_t old_columns,
                                  std::size_t new_columns);
 
+// `message` within one row of a terminal `columns` wide, short of its last column as a
+// frame is: whole when it fits, else its longest head of whole characters and "…".
+// Characters are shown as text::Shown_Cell says, so no byte of it moves the cursor.
+std::string One_Row(std::string_view message, std::size_t columns);
+
 }  // namespace nk::main

@@ -10,10 +10,21 @@ constexpr char32_t A_Ring = U'\u00C5';
 // What a pass ends with.
 enum class Step : std::uint8_t { GO_ON, QUIT, END };
 
-// The characters and requests of one pass.
+// A modified key's parameters: xterm writes ";" and the modifier between the key's number
+// and its final byte (ESC [ 1 ; 5 D is Control-Left).
+constexpr char32_t Separator = U';';
+
+constexpr bool Is_Parameter(char32_t c) {
+  return (c >= U'0' && c <= U'9') || c == Separator;
+}
+
+// The characters and requests of one pass. `modified_keys`: a ";" that a row drops or
+// discards starts the rest of a modified key's sequence, which goes with it, so that the
+// modifier's digits and final byte never reach the line.
 class Pass {
  public:
-  Pass(const Char_Source& read, const Request_Sink& send) : read_(read), send_(send) {}
+  Pass(const Char_Source& read, const Request_Sink& send, bool modified_keys)
+      : read_(read), send_(send), modified_keys_(modified_keys) {}
 
   std::optional<char32_t> Read() { return read_(); }
   void Send(Request_Kind kind, char32_t c = 0) { send_(Terminal_Request{kind, c}); }
@@ -25,9 +36,32 @@ class Pass {
     Send(kind);
     return Step::GO_ON;
   }
-  Step Discard() { return Read() ? Step::GO_ON : Step::END; }
+  // Reads one more character and ignores it, whatever it is.
+  Step Skip() { return Read() ? Step::GO_ON : Step::END; }
+  // Skip, but a ";" takes the rest of a modified key's sequence with it.
+  Step Discard() {
+    const auto c = Read();
+    return c ? Dropped(*c) : Step::END;
+  }
+  // After a row has dropped `c`.
+  Step Dropped(char32_t c) {
+    if (!modified_keys_ || c != Separator) {
+      return Step::GO_ON;
+    }
+    return Rest_Of_Modified() ? Step::GO_ON : Step::END;
+  }
+  // Reads the parameters left after a ";" and the final byte, which it returns; nullopt
+  // at the end of input. A character that is neither ends the sequence all the same.
+  std::optional<char32_t> Rest_Of_Modified() {
+    for (;;) {
+      const auto c = Read();
+      if (!c || !Is_Parameter(*c)) {
+        return c;
+      }
+    }
+  }
   Step Discard_Then(Request_Kind kind) {
-    if (!Read()) {
+    if (Discard() == Step::END) {
       return Step::END;
     }
     Send(kind);
@@ -41,6 +75,7 @@ class Pass {
  private:
   const Char_Source& read_;
   const Request_Sink& send_;
+  bool modified_keys_;
 };
 
 // The arrows end "ESC [" the same way on both keyboards.
@@ -125,20 +160,47 @@ Step Linux_Pass(Pass& pass, char32_t c) {
   return *c2 == U'[' ? Linux_Bracket(pass) : pass.Key(*c2);
 }
 
+// The keys that XTERM ends with a letter after "ESC [", modified or not.
+std::optional<Request_Kind> Xterm_Letter(char32_t c) {
+  if (c == U'F') {
+    return Request_Kind::End_Key;
+  }
+  if (c == U'H') {
+    return Request_Kind::Home_Key;
+  }
+  return Arrow(c);
+}
+
+// ESC [ 1 ; seen under XTERM: a modified arrow, Home, End or F1 to F4 (ESC [ 1 ; 2 P).
+// The modifier is dropped and the key does what it does unmodified.
+Step Xterm_Modified_Letter(Pass& pass) {
+  const auto final_byte = pass.Rest_Of_Modified();
+  if (!final_byte) {
+    return Step::END;
+  }
+  if (const auto key = Xterm_Letter(*final_byte)) {
+    return pass.Send_Then_Go_On(*key);
+  }
+  return Step::GO_ON;
+}
+
 // ESC [ seen under XTERM.
 Step Xterm_Bracket(Pass& pass) {
   const auto c3 = pass.Read();
   if (!c3) {
     return Step::END;
   }
-  if (const auto arrow = Arrow(*c3)) {
-    return pass.Send_Then_Go_On(*arrow);
+  if (const auto key = Xterm_Letter(*c3)) {
+    return pass.Send_Then_Go_On(*key);
   }
   switch (*c3) {
     case U'1': {
       const auto c4 = pass.Read();
       if (!c4) {
         return Step::END;
+      }
+      if (*c4 == Separator) {
+        return Xterm_Modified_Letter(pass);
       }
       const bool function_key = *c4 == U'5' || *c4 == U'7' || *c4 == U'8' || *c4 == U'9';
       return function_key ? pass.Discard() : Step::GO_ON;
@@ -153,7 +215,7 @@ Step Xterm_Bracket(Pass& pass) {
         return pass.Then_Discard(Request_Kind::Insert_Key);
       }
       const bool longer = *c4 == U'0' || *c4 == U'1' || *c4 == U'3' || *c4 == U'4';
-      return longer ? pass.Discard() : Step::GO_ON;
+      return longer ? pass.Discard() : pass.Dropped(*c4);
     }
     case U'3':
       return pass.Discard_Then(Request_Kind::Delete_Key);
@@ -161,12 +223,8 @@ Step Xterm_Bracket(Pass& pass) {
       return pass.Then_Discard(Request_Kind::Page_Up);
     case U'6':
       return pass.Then_Discard(Request_Kind::Page_Down);
-    case U'F':
-      return pass.Send_Then_Go_On(Request_Kind::End_Key);
-    case U'H':
-      return pass.Send_Then_Go_On(Request_Kind::Home_Key);
     default:
-      return pass.Discard();
+      return *c3 == Separator ? pass.Dropped(*c3) : pass.Discard();
   }
 }
 
@@ -185,13 +243,14 @@ Step Xterm_Pass(Pass& pass, char32_t c) {
   if (*c2 == U'[') {
     return Xterm_Bracket(pass);
   }
-  return (*c2 == U'O' || *c2 == A_Ring) ? pass.Discard() : Step::GO_ON;
+  // Not Discard: only "ESC [" sequences carry parameters, and Alt-O then ";" is two keys.
+  return (*c2 == U'O' || *c2 == A_Ring) ? pass.Skip() : Step::GO_ON;
 }
 
 }  // namespace
 
 Loop_End Run_Key_Loop(Terminal_Kind kind, const Char_Source& read, const Request_Sink& send) {
-  Pass pass(read, send);
+  Pass pass(read, send, kind == Terminal_Kind::XTERM);
   for (;;) {
     pass.Send(Request_Kind::Refresh);
     const auto c = pass.Read();

@@ -27,6 +27,11 @@
 // ESC [ [         discard                 | ESC [ F/H       End_Key/Home_Key
 // ESC [ c         Key c                   | ESC [ c         discard
 //
+// Modified keys under XTERM: a ";" that a row drops or discards after ESC [ starts a
+// modifier, and the rest of the sequence (digits and ";", then one final character) goes
+// with it. The key then does what it does unmodified: ESC [ 1 ; m X as ESC [ X (F1 to F4,
+// ESC [ 1 ; m P to S, nothing), ESC [ n ; m ~ as ESC [ n ~. Control-Up is Up: history.
+//
 // The end of input anywhere, also inside a sequence, ends the loop; requests already
 // due before that read have been sent.
 #pragma once

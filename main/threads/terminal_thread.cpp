@@ -8,6 +8,7 @@
 #include "bench/stamps.hpp"
 #include "nk-text.hpp"
 #include "run/execute.hpp"
+#include "screen/rows.hpp"
 #include "terminal/output.hpp"
 #include "terminal/tty.hpp"
 #include "threads/semaphore_guard.hpp"
@@ -176,7 +177,12 @@ void Terminal_Thread::Complete(bool input_waiting) {
   try {
     answer = shell::Complete_Last_Word(text::Encode_Utf8(state_->Line));
   } catch (const shell::Completion_Error& error) {
-    Write_Whole(settings_.Output_Fd, std::string("\nCompletion error: ") + error.what() + "\n");
+    std::string message = std::string("Completion error: ") + error.what();
+    // One row on a terminal: the error repeats the word, which may fill the screen.
+    if (const auto columns = tty::Columns(settings_.Output_Fd)) {
+      message = One_Row(message, *columns);
+    }
+    Write_Whole(settings_.Output_Fd, "\n" + message + "\n");
     return;
   }
   if (answer.New_Line) {

@@ -46,15 +46,30 @@ TEST(InteractiveCommands, BuiltinsExternalProgramsAliasesAndErrors) {
 }
 
 TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommandOrListed) {
-  Pty_Session session;
+  Pty_Session session({.Columns = 200});
+  const std::string work = session.Tree.Work();
   session.Tree.Write_File("bad\xff.dat", "BAD\n");
   session.Tree.Write_File("sub/beta1", "");
   session.Tree.Write_File("sub/beta2", "");
   // On screen a raw byte is a visible U+FFFD; in the line it stays the byte. Quoting and
   // UTF-8 names: tests/shell/completion_test.cpp, through a real sh.
   session.Write("cat bad\t");
-  session.Wait_For("$ cat " + session.Tree.Work() + "/bad\xef\xbf\xbd.dat");
+  session.Wait_For("$ cat " + work + "/bad\xef\xbf\xbd.dat");
   EXPECT_EQ(session.Run_Line(""), "BAD\r\n");
+  // A builtin's line is written for its own splitting, not for sh.
+  for (const std::string name : {"dir with space", "dollar$dir"}) {
+    session.Tree.Write_File(name + "/f", "");
+  }
+  session.Write("cd with\t");
+  session.Wait_For("$ cd " + work + "/dir\\ with\\ space");
+  EXPECT_EQ(session.Run_Line(""), "");
+  EXPECT_EQ(session.Run_Line("pwd"), work + "/dir with space\r\n");
+  EXPECT_EQ(session.Run_Line("cd -"), "");
+  session.Write("cd dollar$d\t");
+  session.Wait_For("$ cd " + work + "/dollar$dir");
+  EXPECT_EQ(session.Run_Line(""), "");
+  EXPECT_EQ(session.Run_Line("pwd"), work + "/dollar$dir\r\n");
+  EXPECT_EQ(session.Run_Line("cd -"), "");
   session.Write("ls sub/bet");
   session.Wait_For("$ ls sub/bet");
   session.Write("\t");
@@ -63,6 +78,13 @@ TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommandOrListed) {
               listed == "\r\nsub/beta2\r\nsub/beta1\r\n")
       << listed;
   session.Wait_For("$ ls sub/bet\r");  // the line stays as it was
+  // An error that repeats a long word keeps to one row of the window; the line stays.
+  session.Write(std::string(13, '\x7f') + "ls " + std::string(2000, '{') + "a\t");
+  session.Wait_For("\r\nCompletion error: ");
+  const std::string rest = session.Wait_For("\r\n");  // 199 columns in all, "…" 3 bytes
+  EXPECT_TRUE(rest.ends_with("\u2026") && rest.size() <= 199 - 18 - 1 + 3) << rest;
+  session.Write("b");
+  session.Wait_For("{{ab");
 }
 
 TEST(InteractiveCommands, TotalLines) {

@@ -70,6 +70,7 @@ TEST(KeyDecoder, LinuxTable) {
       {U"\x1b[5~z", U"<PgUp>z"}, {U"\x1b[6~z", U"<PgDn>z"}, {U"\x1b[Az", U"<Up>z"},
       {U"\x1b[Bz", U"<Down>z"}, {U"\x1b[Cz", U"<Right>z"}, {U"\x1b[Dz", U"<Left>z"},
       {U"\x1b[[Az", U"z"}, {U"\x1b[Hz", U"Hz"}, {U"\x1b[Fz", U"Fz"}, {U"\x1b", U""},
+      {U"\x1b[1;5Dz", U"5Dz"} /* the console sends no modifiers */,
       {U"\x1b[", U""}, {U"\x1b[1", U""}, {U"\x1b[17", U""}, {U"\x1b[24", U"<F12>"},
       {U"\x1b[3", U""}, {U"\x1b[5", U"<PgUp>"}, {U"\u00c5", U""},
   };
@@ -92,10 +93,32 @@ TEST(KeyDecoder, XtermTable) {
       {U"\x1b[4~z", U"z"}, {U"\x1b[7~z", U"z"}, {U"\x1b[@~z", U"z"}, {U"\x1b[Exz", U"z"},
       {U"\x1b[Gxz", U"z"}, {U"\x1b[Zxz", U"z"}, {U"\x1b", U""}, {U"\x1bO", U""},
       {U"\x1b[2", U"<Ins>"}, {U"\x1b[22", U"<Ins><Ins>"}, {U"\x1b[6", U"<PgDn>"}, {U"\x1b[3", U""},
-      {U"\x1b[Z", U""},
+      {U"\x1b[Z", U""}, {U"\x1bO;5z", U"5z"}, {U"\x1b;5z", U"5z"}, {U"\x1b[1;5", U""},
+      {U"\x1b[1;5;", U""}, {U"\x1b[15;", U""},
   };
   // clang-format on
   Check_Table(Terminal_Kind::XTERM, rows);
+}
+
+// Each key xterm sends with a modifier (Shift 2 to Meta-Control-Alt-Shift 8) does what the
+// key does unmodified, and the next key arrives as itself.
+TEST(KeyDecoder, XtermModifiedKeysActAsUnmodified) {
+  const std::pair<std::u32string, std::u32string> keys[] = {
+      {U"1;mA", U"<Up>"},   {U"1;mB", U"<Down>"}, {U"1;mC", U"<Right>"}, {U"1;mD", U"<Left>"},
+      {U"1;mH", U"<Home>"}, {U"1;mF", U"<End>"},  {U"1;mP", U""},        {U"1;mQ", U""},
+      {U"1;mR", U""},       {U"1;mS", U""},       {U"2;m~", U"<Ins>"},   {U"3;m~", U"<Del>"},
+      {U"5;m~", U"<PgUp>"}, {U"6;m~", U"<PgDn>"}, {U"15;m~", U""},       {U"17;m~", U""},
+      {U"18;m~", U""},      {U"19;m~", U""},      {U"20;m~", U"<Ins>"},  {U"21;m~", U"<Ins>"},
+      {U"23;m~", U"<Ins>"}, {U"24;m~", U"<Ins>"},
+  };
+  for (const auto& [key, sent] : keys) {
+    for (char32_t modifier = U'2'; modifier <= U'8'; ++modifier) {
+      std::u32string input = U"\x1b[" + key + U"z";
+      input[input.find(U'm')] = modifier;
+      EXPECT_EQ(Decode(Terminal_Kind::XTERM, input).Sent, sent + U"z")
+          << testing::PrintToString(input);
+    }
+  }
 }
 
 TEST(KeyDecoder, EscapeTwiceQuitsAndReadsNoFurther) {

@@ -22,6 +22,20 @@ TEST(Prompt, UsageFieldIsFiveColumnsRightAlignedThenPercent) {
   for (const auto& [line, field] : cases) {
     EXPECT_EQ(Usage_Field(line), field) << '"' << line << '"';
   }
+  // "9" and two CJK characters cut at each byte: whole characters within five bytes, in
+  // five columns; the bytes of a character cut short by the sampler itself, one each.
+  const std::string figure = "9\xe6\x97\xa5\xe6\x9c\xac";
+  const char* const fields[] = {"     %",
+                                "    9%",
+                                "   9\xe6%",
+                                "  9\xe6\x97%",
+                                "  9\xe6\x97\xa5%",
+                                " 9\xe6\x97\xa5\xe6%",
+                                " 9\xe6\x97\xa5\xe6%",
+                                "  9\xe6\x97\xa5%"};
+  for (std::size_t bytes = 0; bytes <= figure.size(); ++bytes) {
+    EXPECT_EQ(Usage_Field(figure.substr(0, bytes)), fields[bytes]) << bytes;
+  }
 }
 
 TEST(Prompt, PromptCarriesKindUsageUtcTimeAndTotal) {

@@ -42,6 +42,21 @@ TEST(Rows, ShrinkClearsTheRowsTheLastFrameWasWrappedInto) {
   }
 }
 
+TEST(Rows, OneRowCutsAtAWholeCharacter) {
+  const struct {
+    std::string message;
+    std::size_t columns;
+    std::string row;
+  } cases[] = {
+      // clang-format off
+      {"ab", 3, "ab"}, {"abc", 3, "a\u2026"}, {"a\u65e5\u672c", 6, "a\u65e5\u672c"},
+      {"a\u65e5\u672c", 5, "a\u65e5\u2026"}, {"a\u65e5\u672c", 4, "a\u2026"},
+      {"x\x1b[2J\xffy", 80, "x\ufffd[2J\ufffdy"}, {"abc", 1, ""}, {"abc", 0, ""},
+      // clang-format on
+  };
+  for (const auto& c : cases) EXPECT_EQ(One_Row(c.message, c.columns), c.row) << c.columns;
+}
+
 // Which variable wins when several are set; each named terminal's own row would only
 // restate the list (the real re-wrap: tests/tmux/rows).
 TEST(Rows, RewrapChoiceFollowsNelkReflowThenTmuxThenXterm) {

@@ -2,14 +2,17 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "screen/reaper.hpp"
 
 namespace {
 
@@ -60,31 +63,27 @@ TEST(Spawn, ChildStartsWithDefaultSignals) {
 
 namespace {
 
-using nk::main::Bounded_End;
-using nk::main::Run_Bounded;
+using namespace nk::main;
 using namespace std::chrono_literals;
 
-std::atomic<pid_t> noted_group{-1};
-
 // The sampler's run: input and error on /dev/null, in the folder given, leading a group of
-// its own; past the limit it is killed.
+// its own, and killed whole past its limit.
 TEST(Spawn, ABoundedRunIsDetachedAndEndsWithinItsLimit) {
   std::string pattern = (std::filesystem::temp_directory_path() / "nk-bounded-XXXXXX").string();
   const std::string folder = ::mkdtemp(pattern.data());
-  const auto note = [](pid_t group) { noted_group = group; };
   // Our own input a pipe for the while: what the child has must not be inherited.
   int pipe_ends[2];
   ASSERT_EQ(::pipe(pipe_ends), 0);
   const int saved_input = ::dup(STDIN_FILENO);
   ::dup2(pipe_ends[0], STDIN_FILENO);
-  EXPECT_EQ(Run_Bounded("/bin/sh",
-                        {"-c",
-                         "readlink /proc/$$/fd/0 /proc/$$/fd/2 >out; pwd -P >>out; "
-                         "cut -d' ' -f5 /proc/$$/stat >>out; echo $$ >>out"},
-                        {folder, 10s}, note),
-            Bounded_End::ENDED);
+  const auto child = Start_Bounded("/bin/sh",
+                                   {"-c",
+                                    "readlink /proc/$$/fd/0 /proc/$$/fd/2 >out; pwd -P >>out; "
+                                    "cut -d' ' -f5 /proc/$$/stat >>out; echo $$ >>out"},
+                                   folder);
   ::dup2(saved_input, STDIN_FILENO);
   for (const int fd : {saved_input, pipe_ends[0], pipe_ends[1]}) ::close(fd);
+  ASSERT_TRUE(child && Wait_Within(*child, 10s));
   std::ifstream out(folder + "/out");
   std::string input, error, where, group, pid;
   std::getline(out, input) >> error >> where >> group >> pid;
@@ -92,13 +91,36 @@ TEST(Spawn, ABoundedRunIsDetachedAndEndsWithinItsLimit) {
   EXPECT_EQ(error, "/dev/null");
   EXPECT_EQ(where, folder);
   EXPECT_EQ(group, pid);
-  EXPECT_EQ(noted_group, 0) << "told again once it ended";
 
-  // Killing its whole group: tests/e2e/hostile_environment_test.cpp.
-  EXPECT_EQ(Run_Bounded("/bin/sh", {"-c", "sleep 1000"}, {folder, 50ms}), Bounded_End::KILLED);
-  EXPECT_EQ(Run_Bounded("/bin/sh", {"-c", "true"}, {folder + "/missing", 10s}),
-            Bounded_End::NOT_STARTED);
+  const auto hanging = Start_Bounded("/bin/sh", {"-c", "sleep 1000"}, folder);
+  ASSERT_TRUE(hanging);
+  EXPECT_FALSE(Wait_Within(*hanging, 50ms));
+  Kill_Group(*hanging);
+  EXPECT_TRUE(Wait_Within(*hanging, 10s));
+  EXPECT_FALSE(Start_Bounded("/bin/sh", {"-c", "true"}, folder + "/missing"));
   std::filesystem::remove_all(folder);
+}
+
+// A child handed over is reaped once it ends (it would stay a zombie, and in /proc, else);
+// one that never ends holds up neither the reaper's end nor anything else.
+TEST(Spawn, TheReaperReapsWhatEndsAndEndsAtOnce) {
+  auto ending = Start_Bounded("/bin/sh", {"-c", "exec sleep 1000"}, "/");
+  auto living = Start_Bounded("/bin/sh", {"-c", "exec sleep 1000"}, "/");
+  ASSERT_TRUE(ending && living);
+  const std::string entry = "/proc/" + std::to_string(ending->Pid);
+  const pid_t lives = living->Pid;
+  {
+    Reaper reaper;
+    Kill_Group(*ending);
+    reaper.Adopt(std::move(*ending));
+    reaper.Adopt(std::move(*living));
+    for (int look = 0; look < 1000 && std::filesystem::exists(entry); ++look) {
+      std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_FALSE(std::filesystem::exists(entry));
+  }
+  ::kill(lives, SIGKILL);
+  EXPECT_EQ(::waitpid(lives, nullptr, 0), lives);
 }
 
 }  // namespace

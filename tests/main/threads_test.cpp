@@ -302,18 +302,6 @@ TEST_F(Editor, HistoryWalksBothWaysAndRingsAtEitherEnd) {
   EXPECT_EQ(Bells(), 3);
 }
 
-TEST_F(Editor, CompletionErrorIsReportedAndTheShellGoesOn) {
-  Type(U"ls x[");
-  Settle();
-  const std::string before = Output();
-  Type(U"\t");
-  EXPECT_EQ(Line(), U"ls x[");
-  Type(U"y");
-  EXPECT_EQ(Line(), U"ls x[y");
-  Settle();
-  EXPECT_TRUE(Output().substr(before.size()).starts_with("\nCompletion error: "));
-}
-
 // Total lines: tests/e2e/interactive_commands_test.cpp.
 TEST_F(Editor, EnterOnAnEmptyLineDoesNothingAndControlLRecordsTheStatusOfClear) {
   Settle();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -170,9 +171,10 @@ std::string Output_Of(const std::string& command) {
   return out;
 }
 
-// Quoted when they hold a character special to sh (the README's list), as they are
-// otherwise, in UTF-8 and with invalid bytes kept.
-TEST_F(CompletionTest, CompletedNamesReachTheShellAsExactlyThemselves) {
+// For sh: quoted when they hold a character special to it (the README's list), as they
+// are otherwise, in UTF-8 and with invalid bytes kept. For a builtin: what its word
+// splitting gives back whole, only blank, double quote and backslash escaped.
+TEST_F(CompletionTest, CompletedNamesReachTheirCommandAsExactlyThemselves) {
   std::vector<std::pair<std::string, bool>> cases;  // name, quoted
   for (const char special : std::string_view(" \t\n'\"\\$`;&|<>()*?[#~=%{}"))
     cases.push_back({std::string("a") + special + "b", true});
@@ -191,6 +193,12 @@ TEST_F(CompletionTest, CompletedNamesReachTheShellAsExactlyThemselves) {
     const std::string line = text::Encode_Utf8(*answer.New_Line);
     EXPECT_EQ(line, "printf %s " + (quoted ? Shell_Quote(path) : path)) << path;
     EXPECT_EQ(Output_Of(line), path) << line;
+    const std::string cd =
+        text::Encode_Utf8(*Complete_Last_Word("cd d" + std::to_string(k) + "/").New_Line);
+    EXPECT_EQ(Split_Words(cd), (std::vector<std::string>{"cd", path})) << cd;
+    const auto escaped = std::count_if(path.begin(), path.end(),
+                                       [](char c) { return c == ' ' || c == '"' || c == '\\'; });
+    EXPECT_EQ(cd.size(), 3 + path.size() + escaped) << cd;
   }
   EXPECT_EQ(Quote_If_Special(""), "''");  // else an empty argument would vanish
   EXPECT_FALSE(fs::exists(root_ + "/hit")) << "nothing in a name ran";
