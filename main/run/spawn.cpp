@@ -98,19 +98,24 @@ bool Wait_Within(pid_t child, std::chrono::milliseconds limit) {
 
 }  // namespace
 
-int Run_Program(const std::string& program, const std::vector<std::string>& arguments) {
+int Run_Program(const std::string& program, const std::vector<std::string>& arguments,
+                void (*on_child)(pid_t)) {
   pid_t child = 0;
   const int error = Spawn(child, program, arguments, nullptr, false);
   if (error != 0) {
     return error == EACCES || error == ENOEXEC || error == EISDIR ? Cannot_Run : No_Process;
   }
-  int wait_status = 0;
-  while (::waitpid(child, &wait_status, 0) < 0) {
-    if (errno != EINTR) {
-      return No_Process;
-    }
+  if (on_child != nullptr) {
+    on_child(child);
   }
-  return Status_Of(wait_status);
+  int wait_status = 0;
+  pid_t ended = 0;
+  while ((ended = ::waitpid(child, &wait_status, 0)) < 0 && errno == EINTR) {
+  }
+  if (on_child != nullptr) {
+    on_child(0);
+  }
+  return ended == child ? Status_Of(wait_status) : No_Process;
 }
 
 Bounded_End Run_Bounded(const std::string& program, const std::vector<std::string>& arguments,
