@@ -21,9 +21,9 @@ inline constexpr std::string_view Input_Modes_Reset =
     "\x1b[?1l\x1b[?2004l\x1b[?1000l\x1b[?1002l\x1b[?1003l\x1b[?1006l\x1b>";
 
 // What follows every program on a terminal `columns` wide: a reverse-video "%", blanks
-// up to the last column, a carriage return.
+// up to the last column, a carriage return, the row erased to its end.
 inline std::string Row_Guard(std::size_t columns) {
-  return "\x1b[7m%\x1b[27m" + std::string(columns - 1, ' ') + "\r";
+  return "\x1b[7m%\x1b[27m" + std::string(columns - 1, ' ') + "\r\x1b[K";
 }
 
 // Root/home (HOME, with an executable bin/cpu) and Root/work (the working directory);
