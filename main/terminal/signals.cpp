@@ -36,6 +36,9 @@ std::atomic<pid_t> sampler_group{0};
 std::atomic<pid_t> running_program{0};
 // The hang-up is passed on once: nelk's own share of it would come back to this handler.
 std::atomic<bool> hang_up_passed{false};
+// Written once by Install. Only a group of nelk's own is told as a whole: one shared
+// with whatever started nelk (a script) is not nelk's to hang up.
+bool leads_group = false;
 static_assert(std::atomic<pid_t>::is_always_lock_free, "must be async-signal-safe");
 // Posted by an ending signal in the key loop: starts the bound on the orderly ending.
 sem_t ending_started;
@@ -95,12 +98,14 @@ void Wake_Key_Loop() {
 
 // A hang-up while a program runs: the kernel tells only the session's leader, and a
 // program that is not told would run on, detached, as long as it likes. nelk's own group
-// holds the program (the handler here takes nelk's share); a program that made a group
-// of its own (an interactive shell) is told by its number.
+// holds the program and what it started (the handler here takes nelk's share); a program
+// that made a group of its own (an interactive shell) is told by its number.
 void Pass_Hang_Up() {
   if (const pid_t program = running_program.load(); program > 0 && !hang_up_passed.exchange(true)) {
     for (const int signal_number : {SIGHUP, SIGCONT}) {
-      ::kill(0, signal_number);
+      if (leads_group) {
+        ::kill(0, signal_number);
+      }
       ::kill(-program, signal_number);
       ::kill(program, signal_number);
     }
@@ -224,6 +229,7 @@ void Install() {
     sigaddset(&child, SIGCHLD);
     ::pthread_sigmask(SIG_BLOCK, &child, nullptr);
     output_is_terminal = ::isatty(STDOUT_FILENO) == 1;
+    leads_group = ::getpgrp() == ::getpid();
     if (::isatty(STDIN_FILENO) == 1 && ::tcgetattr(STDIN_FILENO, &saved_modes) == 0) {
       have_saved_modes = true;
       had_foreground = ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
