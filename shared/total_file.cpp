@@ -88,19 +88,14 @@ using Deadline = std::optional<Clock::time_point>;
 
 void Lock(int fd, int operation, Deadline deadline = std::nullopt) {
   if (!deadline) {
-    while (::flock(fd, operation) != 0) {
-      if (errno != EINTR) {
-        Fail("cannot lock");
-      }
+    if (Restarted([&] { return ::flock(fd, operation); }) != 0) {
+      Fail("cannot lock");
     }
     return;
   }
   // flock has no time-out: tries, with pauses growing to 16 ms, until the deadline.
   auto pause = std::chrono::milliseconds(1);
-  while (::flock(fd, operation | LOCK_NB) != 0) {
-    if (errno == EINTR) {
-      continue;
-    }
+  while (Restarted([&] { return ::flock(fd, operation | LOCK_NB); }) != 0) {
     if (errno != EWOULDBLOCK) {
       Fail("cannot lock");
     }

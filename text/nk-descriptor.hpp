@@ -62,6 +62,16 @@ std::size_t Write_All(int fd, const void* data, std::size_t size, off_t offset =
 inline bool Write_All(int fd, std::string_view bytes) {
   return Write_All(fd, bytes.data(), bytes.size()) == bytes.size();
 }
+// `call` (a system call answering -1 and errno on failure) again while a signal
+// interrupts it: for those that are no read or write (waitpid, flock).
+template <class Call>
+auto Restarted(Call call) {
+  auto result = call();
+  while (result == -1 && errno == EINTR) {
+    result = call();
+  }
+  return result;
+}
 // poll, where a signal counts as nothing being ready yet (every revents 0).
 int Poll(pollfd* fds, nfds_t count, int timeout_ms);
 

@@ -81,7 +81,7 @@ bool Wait_Within(pid_t child, std::chrono::milliseconds limit) {
   for (;;) {
     int wait_status = 0;
     const pid_t ended = ::waitpid(child, &wait_status, WNOHANG);
-    if (ended == child || (ended < 0 && errno != EINTR)) {
+    if (ended == child || ended < 0) {  // WNOHANG: never waits, so never interrupted
       return true;
     }
     const auto left =
@@ -109,9 +109,7 @@ int Run_Program(const std::string& program, const std::vector<std::string>& argu
     on_child(child);
   }
   int wait_status = 0;
-  pid_t ended = 0;
-  while ((ended = ::waitpid(child, &wait_status, 0)) < 0 && errno == EINTR) {
-  }
+  const pid_t ended = Restarted([&] { return ::waitpid(child, &wait_status, 0); });
   if (on_child != nullptr) {
     on_child(0);
   }
