@@ -192,6 +192,7 @@ void Open_Standard_Descriptors() {
 
 int main(int argc, char** argv) {
   Open_Standard_Descriptors();
+  Route_Standard_Output();
   tty::Install();
   nk::shared::Pin_Total_Directory();
   Terminal terminal;

@@ -154,10 +154,7 @@ Option_Array Read_Configuration_File(const std::string& name) {
   Line_Reader reader(name);
   char buffer[4096];
   for (;;) {
-    const auto n = ::read(file.Get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
+    const auto n = Read_Some(file.Get(), buffer, sizeof buffer);
     if (n < 0) {
       Cannot(name, "cannot read");
     }

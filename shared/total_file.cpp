@@ -124,19 +124,14 @@ using Deadline = std::optional<Clock::time_point>;
 
 void Lock(int fd, int operation, Deadline deadline = std::nullopt) {
   if (!deadline) {
-    while (::flock(fd, operation) != 0) {
-      if (errno != EINTR) {
-        Fail("cannot lock");
-      }
+    if (Restarted([&] { return ::flock(fd, operation); }) != 0) {
+      Fail("cannot lock");
     }
     return;
   }
   // flock has no time-out: tries, with pauses growing to 16 ms, until the deadline.
   auto pause = std::chrono::milliseconds(1);
-  while (::flock(fd, operation | LOCK_NB) != 0) {
-    if (errno == EINTR) {
-      continue;
-    }
+  while (Restarted([&] { return ::flock(fd, operation | LOCK_NB); }) != 0) {
     if (errno != EWOULDBLOCK) {
       Fail("cannot lock");
     }
@@ -151,21 +146,11 @@ void Lock(int fd, int operation, Deadline deadline = std::nullopt) {
 
 // Up to four bytes from offset 0; the number read.
 std::size_t Read_Bytes(int fd, Bytes& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const auto n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n < 0) {
-      Fail("cannot read");
-    }
-    if (n == 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(n);
+  const auto n = Read_Full_At(fd, bytes.data(), bytes.size(), 0);
+  if (n < 0) {
+    Fail("cannot read");
   }
-  return done;
+  return static_cast<std::size_t>(n);
 }
 
 Bytes Bytes_Of(Hundredths value) {
@@ -179,21 +164,13 @@ Bytes Bytes_Of(Hundredths value) {
 // new one, never a mix; the error names the system's reason.
 void Write_Bytes(int fd, Hundredths value, const Bytes* old) {
   const Bytes bytes = Bytes_Of(value);
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const auto n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) {
-      continue;
+  if (const std::size_t done = Write_All(fd, bytes.data(), bytes.size(), 0); done < bytes.size()) {
+    const int error = errno;
+    if (done > 0 && old != nullptr) {
+      Write_All(fd, old->data(), done, 0);
     }
-    if (n <= 0) {
-      const int error = n < 0 ? errno : EIO;
-      if (done > 0 && old != nullptr) {
-        [[maybe_unused]] const auto undone = ::pwrite(fd, old->data(), done, 0);
-      }
-      errno = error;
-      Fail("cannot write");
-    }
-    done += static_cast<std::size_t>(n);
+    errno = error;
+    Fail("cannot write");
   }
   // Only a longer file is cut, and failing to cut it loses nothing: the first four bytes
   // are the total.

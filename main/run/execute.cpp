@@ -39,15 +39,6 @@ void Change_Directory_Locked(Shell_State& state, std::string_view line) {
   }
 }
 
-// After a program, on a terminal: output it left without a line end (printf foo, the
-// terminal's ^C echo) would be drawn over by the next frame's CR, or have the status
-// message glued to it. The width is read now: the window may have changed meanwhile.
-void Guard_Partial_Line() {
-  if (const auto columns = tty::Columns(STDOUT_FILENO)) {
-    std::cout << Partial_Line_Guard(*columns);
-  }
-}
-
 // Alias substitution, PATH search and the run through the interpreter.
 void Run_External(Shell_State& state, std::string line) {
   if (auto substituted = shell::Substitute_Alias(line, state.Alias_Table)) {
@@ -63,12 +54,9 @@ void Run_External(Shell_State& state, std::string line) {
     return;
   }
   const std::string text = shell::Command_Text(*full_path, name, line);
-  std::cout.flush();
-  {
-    const tty::Cooked_Mode cooked;
-    state.Last_Status = Run_Program(Interpreter, {"-c", text});
-  }
-  Guard_Partial_Line();
+  state.Last_Status = Run_On_Terminal([&text] {
+    return Run_Program(Interpreter, {"-c", text}, tty::Note_Program);
+  });
 }
 
 void Dispatch(Shell_State& state, const std::string& line) {
@@ -115,6 +103,22 @@ void Tail(Shell_State& state) {
 }
 
 }  // namespace
+
+int Run_On_Terminal(const std::function<int()>& run) {
+  std::cout.flush();
+  int status = 0;
+  {
+    const tty::Cooked_Mode cooked;
+    status = run();
+  }
+  // Output the program left without a line end (printf foo, the terminal's ^C echo) would
+  // be drawn over by the next frame's CR, or have a message glued to it. The width is
+  // read now: the window may have changed meanwhile.
+  if (const auto columns = tty::Columns(STDOUT_FILENO)) {
+    std::cout << Partial_Line_Guard(*columns) << std::flush;
+  }
+  return status;
+}
 
 void Execute_Line(Shell_State& state) {
   // The line end before this left the frame's row: a resize must not clear over it.

@@ -1,6 +1,8 @@
 // Running a finished line: changes of the total, builtins, external commands.
 #pragma once
 
+#include <functional>
+
 #include "threads/shell_state.hpp"
 
 namespace nk::main {
@@ -11,5 +13,10 @@ namespace nk::main {
 // throws. After a program, on a terminal, leaves the cursor at the start of a row that
 // the next frame may draw over (Partial_Line_Guard).
 void Execute_Line(Shell_State& state);
+
+// Calls `run`, which runs a program on the terminal, with the terminal as nelk found it;
+// then takes back what the program may have kept (Cooked_Mode) and leaves the cursor at
+// the start of a row of its own (Partial_Line_Guard). What `run` returns.
+int Run_On_Terminal(const std::function<int()>& run);
 
 }  // namespace nk::main

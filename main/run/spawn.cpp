@@ -77,19 +77,22 @@ Descriptor Process_Handle(pid_t child) {
 
 }  // namespace
 
-int Run_Program(const std::string& program, const std::vector<std::string>& arguments) {
+int Run_Program(const std::string& program, const std::vector<std::string>& arguments,
+                void (*on_child)(pid_t)) {
   pid_t child = 0;
   const int error = Spawn(child, program, arguments, nullptr, false);
   if (error != 0) {
     return error == EACCES || error == ENOEXEC || error == EISDIR ? Cannot_Run : No_Process;
   }
-  int wait_status = 0;
-  while (::waitpid(child, &wait_status, 0) < 0) {
-    if (errno != EINTR) {
-      return No_Process;
-    }
+  if (on_child != nullptr) {
+    on_child(child);
   }
-  return Status_Of(wait_status);
+  int wait_status = 0;
+  const pid_t ended = Restarted([&] { return ::waitpid(child, &wait_status, 0); });
+  if (on_child != nullptr) {
+    on_child(0);
+  }
+  return ended == child ? Status_Of(wait_status) : No_Process;
 }
 
 std::optional<Bounded_Child> Start_Bounded(const std::string& program,
@@ -118,7 +121,7 @@ bool Wait_Within(const Bounded_Child& child, std::chrono::milliseconds limit) {
   for (;;) {
     int wait_status = 0;
     const pid_t ended = ::waitpid(child.Pid, &wait_status, WNOHANG);
-    if (ended == child.Pid || (ended < 0 && errno != EINTR)) {
+    if (ended == child.Pid || ended < 0) {  // WNOHANG: never waits, so never interrupted
       return true;
     }
     const auto left =

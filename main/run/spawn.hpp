@@ -25,8 +25,10 @@ int Status_Of(int wait_status);
 // Runs `program` (no search) with `arguments` after argv[0] = `program`, waits for it and
 // returns Status_Of its wait status; Cannot_Run when the file cannot be executed, else
 // No_Process when it could not be started. The child starts with every signal at its
-// default action and none blocked, whatever the shell ignores or blocks.
-int Run_Program(const std::string& program, const std::vector<std::string>& arguments);
+// default action and none blocked, whatever the shell ignores or blocks. `on_child` is
+// told the child while it runs and 0 afterwards.
+int Run_Program(const std::string& program, const std::vector<std::string>& arguments,
+                void (*on_child)(pid_t) = nullptr);
 
 // A program that must not touch the terminal or outlast a bound, started and not yet
 // reaped.

@@ -91,10 +91,7 @@ std::optional<std::string> First_Line(const std::string& path) {
     return std::nullopt;
   }
   char buffer[256];
-  ssize_t count = 0;
-  do {
-    count = ::read(file.Get(), buffer, sizeof buffer);
-  } while (count < 0 && errno == EINTR);
+  const ssize_t count = Read_Some(file.Get(), buffer, sizeof buffer);
   if (count <= 0) {
     return std::nullopt;
   }

@@ -12,7 +12,10 @@ std::string Partial_Line_Guard(std::size_t columns) {
   // One blank fewer than the width: with the marker, exactly one full row from column 0,
   // so the cursor only waits at the edge there and CR takes it back to that same row.
   guard.append(columns - 1, ' ');
-  guard += '\r';
+  // The blanks are cells the terminal keeps: a terminal that re-wraps would split the
+  // row when the window narrows, and the next program's output would land on the part
+  // it joins back to the prompt row when the window widens. Erased, they are no cells.
+  guard += "\r\x1b[K";
   return guard;
 }
 

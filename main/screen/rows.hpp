@@ -1,7 +1,8 @@
 // What keeps the rows around the frame honest, as pure functions over widths. Bytes sent:
 //   ESC [ 7 m  %  ESC [ 2 7 m   the partial-line marker, in reverse video and no other
 //                               attribute changed
-//   blanks, CR                  to the last column and back to the first
+//   blanks, CR, ESC [ K         to the last column, back to the first, and the blanks
+//                               erased
 //   CR ESC [ n A ESC [ J        up over re-wrapped rows of the last frame, then clear
 #pragma once
 
@@ -15,9 +16,9 @@ namespace nk::main {
 inline constexpr std::string_view Partial_Line_Marker = "\x1b[7m%\x1b[27m";
 
 // Written after a program, on a terminal `columns` wide: the marker and columns - 1
-// blanks, then CR. From column 0 the cursor stays on its row, which the next frame
-// draws over (the marker with it); from mid-row, or past the last column, the blanks wrap
-// to a fresh row and the marker stays after the program's output. Nothing is read from
+// blanks, then CR and an erasure to the end of the row. From column 0 the cursor stays on its row,
+// which the next frame draws over (the marker with it); from mid-row, or past the last column, the
+// blanks wrap to a fresh row and the marker stays after the program's output. Nothing is read from
 // the terminal, so keys typed ahead stay where they are. Empty for a width of 0.
 std::string Partial_Line_Guard(std::size_t columns);
 

@@ -2,23 +2,61 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <csignal>
 #include <iostream>
+#include <streambuf>
+
+#include "nk-descriptor.hpp"
 
 namespace nk::main {
+namespace {
+
+// All of `bytes` to `fd`; a terminal gone ends the run as its hang-up would.
+void Send(int fd, std::string_view bytes) {
+  if (!Write_All(fd, bytes) && errno == EIO) {
+    ::raise(SIGHUP);
+  }
+}
+
+// std::cout's buffer. Every flush reports success: the bytes that could not be written
+// are lost either way, and a stream left failed would drop every later message too.
+class Output_Buffer : public std::streambuf {
+ protected:
+  int_type overflow(int_type c) override {
+    Flush();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  int sync() override {
+    Flush();
+    return 0;
+  }
+
+ private:
+  void Flush() {
+    Send(STDOUT_FILENO, std::string_view(pbase(), static_cast<std::size_t>(pptr() - pbase())));
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+  }
+
+  std::array<char, 4096> buffer_{};
+};
+
+}  // namespace
+
+void Route_Standard_Output() {
+  // Never destroyed: std::cout is flushed after every static is gone.
+  static auto* const buffer = new Output_Buffer;
+  std::cout.rdbuf(buffer);
+}
 
 void Write_Whole(int fd, std::string_view bytes) {
   std::cout.flush();
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return;  // the terminal is gone; there is nobody left to tell
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
+  Send(fd, bytes);
 }
 
 }  // namespace nk::main

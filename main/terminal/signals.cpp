@@ -15,6 +15,7 @@
 #include <mutex>
 #include <thread>
 
+#include "nk-descriptor.hpp"
 #include "terminal/tty.hpp"
 #include "terminal/tty_state.hpp"
 
@@ -32,6 +33,12 @@ static_assert(std::atomic<int>::is_always_lock_free, "must be async-signal-safe"
 std::atomic<bool> window_changed{false};
 std::atomic<bool> continued{false};  // set by SIGTSTP's handler once continued at the prompt
 std::atomic<pid_t> sampler_group{0};
+std::atomic<pid_t> running_program{0};
+// The hang-up is passed on once: nelk's own share of it would come back to this handler.
+std::atomic<bool> hang_up_passed{false};
+// Written once by Install. Only a group of nelk's own is told as a whole: one shared
+// with whatever started nelk (a script) is not nelk's to hang up.
+bool leads_group = false;
 static_assert(std::atomic<pid_t>::is_always_lock_free, "must be async-signal-safe");
 // Posted by an ending signal in the key loop: starts the bound on the orderly ending.
 sem_t ending_started;
@@ -63,7 +70,7 @@ void Restore_Now() {
   }
   // Only when the byte has room: a terminal that does not drain must not hold the way out.
   pollfd output{STDOUT_FILENO, POLLOUT, 0};
-  if (frames_drawn.load() && ::isatty(STDOUT_FILENO) == 1 && ::poll(&output, 1, 0) == 1 &&
+  if (frames_drawn.load() && output_is_terminal && ::poll(&output, 1, 0) == 1 &&
       (output.revents & POLLOUT) != 0) {
     [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, "\n", 1);
   }
@@ -89,12 +96,31 @@ void Wake_Key_Loop() {
   [[maybe_unused]] const auto written = ::write(wake_pipe[1], &byte, 1);
 }
 
+// A hang-up while a program runs: the kernel tells only the session's leader, and a
+// program that is not told would run on, detached, as long as it likes. nelk's own group
+// holds the program and what it started (the handler here takes nelk's share); a program
+// that made a group of its own (an interactive shell) is told by its number.
+void Pass_Hang_Up() {
+  if (const pid_t program = running_program.load(); program > 0 && !hang_up_passed.exchange(true)) {
+    for (const int signal_number : {SIGHUP, SIGCONT}) {
+      if (leads_group) {
+        ::kill(0, signal_number);
+      }
+      ::kill(-program, signal_number);
+      ::kill(program, signal_number);
+    }
+  }
+}
+
 // The ending signals: HUP, INT, QUIT, PIPE, ALRM, TERM, USR1, USR2.
 void On_Termination(int signal_number) {
   if (!key_loop_running.load()) {
     Die_Of(signal_number);
   }
   const int saved_errno = errno;
+  if (signal_number == SIGHUP) {
+    Pass_Hang_Up();
+  }
   int none = 0;
   if (termination_signal.compare_exchange_strong(none, signal_number)) {
     ::sem_post(&ending_started);
@@ -186,6 +212,10 @@ void Take_Crash_Stack() {
   ::sigaltstack(&alternate, nullptr);
 }
 
+void Note_Program(pid_t program) {
+  running_program.store(program);
+}
+
 void Note_Sampler_Group(pid_t group) {
   sampler_group.store(group);
 }
@@ -198,9 +228,12 @@ void Install() {
     sigemptyset(&child);
     sigaddset(&child, SIGCHLD);
     ::pthread_sigmask(SIG_BLOCK, &child, nullptr);
+    output_is_terminal = ::isatty(STDOUT_FILENO) == 1;
+    leads_group = ::getpgrp() == ::getpid();
     if (::isatty(STDIN_FILENO) == 1 && ::tcgetattr(STDIN_FILENO, &saved_modes) == 0) {
       have_saved_modes = true;
-      std::atexit([] { Restore_Saved(); });
+      had_foreground = ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
+      std::atexit([] { Restore_Saved(TCSANOW); });
       Take_Crash_Stack();
       for (const int signal_number : fatal_signals) {
         Install_Handler(signal_number, On_Fatal, SA_RESETHAND | SA_ONSTACK);
@@ -246,6 +279,8 @@ Key_Loop_Signals::~Key_Loop_Signals() {
 }
 
 std::optional<unsigned char> Read_Byte(const std::function<void()>& on_continue) {
+  // A foreground taken back that is refused again at once is no terminal to read.
+  int foreground_taken = 0;
   for (;;) {
     if (termination_signal.load() != 0) {
       return std::nullopt;
@@ -255,11 +290,7 @@ std::optional<unsigned char> Read_Byte(const std::function<void()>& on_continue)
       continue;
     }
     pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};
-    const int ready = ::poll(fds, wake_pipe[0] >= 0 ? 2 : 1, -1);
-    if (ready < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
+    if (Poll(fds, wake_pipe[0] >= 0 ? 2 : 1, -1) < 0) {
       return std::nullopt;
     }
     if (wake_pipe[0] >= 0 && (fds[1].revents & POLLIN) != 0) {
@@ -275,14 +306,16 @@ std::optional<unsigned char> Read_Byte(const std::function<void()>& on_continue)
       continue;
     }
     unsigned char byte = 0;
-    const ssize_t count = ::read(STDIN_FILENO, &byte, 1);
+    const ssize_t count = Read_Some(STDIN_FILENO, &byte, 1);
     if (count == 1) {
       return byte;
     }
-    if (count < 0 && (errno == EINTR || errno == EAGAIN)) {
+    // A program that ended holding the foreground (an interactive shell killed): EIO
+    // while the terminal is still there. 0 is the end of input; a hung-up terminal
+    // refuses the foreground too.
+    if (count < 0 && errno == EIO && foreground_taken++ < 3 && Take_Foreground()) {
       continue;
     }
-    // 0 is the end of input; EIO is a terminal that hung up.
     return std::nullopt;
   }
 }

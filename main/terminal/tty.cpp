@@ -3,6 +3,7 @@
 // the user's terminal without echo.
 #include "terminal/tty.hpp"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -10,6 +11,7 @@
 
 #include <mutex>
 
+#include "nk-descriptor.hpp"
 #include "terminal/tty_state.hpp"
 
 namespace nk::main::tty {
@@ -18,6 +20,8 @@ namespace state {
 
 termios saved_modes{};
 bool have_saved_modes = false;
+bool output_is_terminal = false;
+bool had_foreground = false;
 std::atomic<bool> raw_held{false};
 std::atomic<Keyboard> held_keyboard{Keyboard::KEYS};
 std::atomic<bool> program_running{false};
@@ -30,8 +34,12 @@ using namespace state;
 
 std::mutex mode_mutex;
 
-// The cursor keys in normal mode: the arrows then send ESC [ A, not ESC O A.
-constexpr char Normal_Cursor_Keys[] = "\x1b[?1l";
+// What a program may leave on that changes the bytes keys and pastes send: the cursor
+// keys' application mode (the arrows would send ESC O A, not ESC [ A), bracketed paste
+// (a paste would come wrapped in ESC [ 200 ~), mouse reporting (clicks would arrive as
+// keys) and the keypad's application mode.
+constexpr char Input_Modes_Off[] =
+    "\x1b[?1l\x1b[?2004l\x1b[?1000l\x1b[?1002l\x1b[?1003l\x1b[?1006l\x1b>";
 
 termios Raw_Of(const termios& modes) {
   termios raw = modes;
@@ -64,11 +72,40 @@ void state::Set_Raw(Keyboard keyboard, int when) {
       keyboard == Keyboard::LINES_UNECHOED ? Unechoed_Of(saved_modes) : Raw_Of(saved_modes);
   // Both keep what the user typed ahead; TCSAFLUSH would drop it.
   ::tcsetattr(STDIN_FILENO, when, &raw);
-  if (keyboard == Keyboard::XTERM_KEYS && ::isatty(STDOUT_FILENO) == 1) {
-    [[maybe_unused]] const auto written =
-        ::write(STDOUT_FILENO, Normal_Cursor_Keys, sizeof Normal_Cursor_Keys - 1);
+  if (keyboard == Keyboard::XTERM_KEYS && output_is_terminal) {
+    Write_All(STDOUT_FILENO, Input_Modes_Off, sizeof Input_Modes_Off - 1);
   }
 }
+
+bool state::Take_Foreground() {
+  if (!had_foreground || ::tcgetpgrp(STDIN_FILENO) == ::getpgrp()) {
+    return true;
+  }
+  // From the background, tcsetpgrp would stop nelk with SIGTTOU.
+  sigset_t tty_output;
+  sigset_t old;
+  sigemptyset(&tty_output);
+  sigaddset(&tty_output, SIGTTOU);
+  ::pthread_sigmask(SIG_BLOCK, &tty_output, &old);
+  const bool taken = ::tcsetpgrp(STDIN_FILENO, ::getpgrp()) == 0;
+  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return taken;
+}
+
+namespace {
+
+// A program may leave descriptors 0-2 non-blocking, and they share that flag with nelk:
+// its reads would then fail with EAGAIN, and every program after it would inherit it.
+void Clear_Non_Blocking() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0 && (flags & O_NONBLOCK) != 0) {
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+  }
+}
+
+}  // namespace
 
 Raw_Mode::Raw_Mode(Keyboard keyboard) {
   const std::lock_guard lock(mode_mutex);
@@ -108,6 +145,9 @@ Cooked_Mode::Cooked_Mode() {
 
 Cooked_Mode::~Cooked_Mode() {
   const std::lock_guard lock(mode_mutex);
+  // First: from the background, setting the modes would stop nelk.
+  Take_Foreground();
+  Clear_Non_Blocking();
   if (raw_held) {
     Set_Raw(held_keyboard);
   }

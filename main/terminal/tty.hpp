@@ -27,6 +27,10 @@ void Install();
 // every thread started later calls it first.
 void Take_Crash_Stack();
 
+// The program that runs now, else 0: a hang-up meanwhile sends it SIGHUP and SIGCONT, as
+// a shell does to its jobs, with everything in nelk's own process group.
+void Note_Program(pid_t program);
+
 // The process group of a sampler run while it runs, else 0: killed when nelk is forced
 // to end, so that nothing of it is left running.
 void Note_Sampler_Group(pid_t group);
@@ -59,9 +63,10 @@ class Key_Loop_Signals {
 
 // Raw mode while alive: no echo, no canonical mode, no signal keys, one byte at a time,
 // output processing untouched. Does nothing when standard input is not a terminal.
-// XTERM_KEYS also writes ESC [ ? 1 l (cursor keys in normal mode, so the arrows send
-// ESC [ A ...) when standard output is a terminal: now, and again whenever a child
-// program ends (see Cooked_Mode); nothing else of the terminal's state is touched.
+// XTERM_KEYS also turns off, in one write, the input modes that change what keys and
+// pastes send (cursor keys and keypad in normal mode, so the arrows send ESC [ A ...;
+// bracketed paste and mouse reporting off) when standard output is a terminal: now, and
+// again whenever a child program ends (see Cooked_Mode); screen modes are left alone.
 // LINES_UNECHOED only turns echo off: Control-D at the start of a line is the end of
 // input, and Control-C (SIGINT) or Control-\ (SIGQUIT) ends the run as SIGTERM does.
 // Stopped (SIGTSTP) while it is held and no program runs, nelk gives the start-up modes
@@ -76,7 +81,9 @@ class Raw_Mode {
 
 // The start-up modes while alive (a child program runs), the held Raw_Mode again
 // afterwards when there is one; SIGINT and SIGQUIT are ignored by the shell meanwhile. One at a
-// time: only the terminal thread starts children.
+// time: only the terminal thread starts children. Afterwards nelk also takes back what a
+// program may have kept: the terminal's foreground (when nelk had it at start-up) and
+// blocking descriptors 0-2 (O_NONBLOCK cleared).
 class Cooked_Mode {
  public:
   Cooked_Mode();
@@ -85,8 +92,10 @@ class Cooked_Mode {
   Cooked_Mode& operator=(const Cooked_Mode&) = delete;
 };
 
-// Blocks for the next byte of standard input, retrying on EINTR. nullopt at the end of
-// input and when a termination signal arrived (then Termination_Signal() names it).
+// Blocks for the next byte of standard input. nullopt at the end of input and when a
+// termination signal arrived (then Termination_Signal() names it). A read refused (EIO)
+// because another process group holds the terminal takes the foreground back and reads
+// again; a terminal that is gone is the end of input.
 // `on_continue` runs when nelk was stopped and continued meanwhile: the screen it left
 // may have been written over.
 std::optional<unsigned char> Read_Byte(const std::function<void()>& on_continue = {});

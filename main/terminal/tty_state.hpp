@@ -13,6 +13,10 @@ namespace nk::main::tty::state {
 
 extern termios saved_modes;
 extern bool have_saved_modes;
+// Asked once at start-up: isatty is no function for a signal handler.
+extern bool output_is_terminal;
+// nelk's process group was the terminal's foreground at start-up.
+extern bool had_foreground;
 // Raw mode is held by the key loop; children are started by another thread, which
 // must know whether to take raw mode back afterwards.
 extern std::atomic<bool> raw_held;
@@ -21,8 +25,12 @@ extern std::atomic<Keyboard> held_keyboard;
 // ending waits for it.
 extern std::atomic<bool> program_running;
 
-// The start-up modes back. Async-signal-safe.
-void Restore_Saved(int when = TCSADRAIN);
+// The start-up modes back. Async-signal-safe. TCSANOW: waiting for output to drain would
+// hang the way out on a stopped terminal (Control-S, a flow-controlled line).
+void Restore_Saved(int when = TCSANOW);
+// Makes nelk's process group the terminal's foreground again when a program took it;
+// false when that failed (the terminal is gone).
+bool Take_Foreground();
 // The mode of `keyboard`; under XTERM_KEYS, the cursor keys back in normal mode too.
 // Async-signal-safe with TCSANOW.
 void Set_Raw(Keyboard keyboard, int when = TCSADRAIN);

@@ -219,13 +219,17 @@ void Terminal_Thread::Enter() {
 }
 
 void Terminal_Thread::Clear_Screen() {
-  std::cout.flush();
-  int status = 0;
   {
-    tty::Cooked_Mode cooked;  // "clear" must see the terminal as it was found
-    status = std::system("clear");
+    const Semaphore_Guard hold(state_->Line_Lock);
+    // The prompt row is emptied first: when "clear" cannot run, the shell's complaint
+    // takes that row instead of following the prompt on it. A pipe keeps its bytes.
+    if (::isatty(settings_.Output_Fd) == 1) {
+      Write_Whole(settings_.Output_Fd, "\r\x1b[K");
+    }
+    state_->Frame_Columns = 0;
+    // The raw wait status is what is recorded. Through the same path as a command.
+    state_->Last_Status = Run_On_Terminal([] { return std::system("clear"); });
   }
-  state_->Last_Status = status;
   Draw(frames_.Cleared());
 }
 

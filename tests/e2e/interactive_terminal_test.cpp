@@ -13,8 +13,9 @@ namespace nk::pty_test {
 namespace {
 
 // Under either keyboard: keys read raw, its own Alt keys and unknown sequences (ESC [ then
-// an unknown letter: passed on under linux, swallows one more under xterm), cursor keys set
-// to normal mode under xterm only (before the first key and after every child), and
+// an unknown letter: passed on under linux, swallows one more under xterm), the input modes
+// a program may leave on turned off under xterm only (before the first key and after every
+// child), and
 // Escape twice ends with status 0 and the modes restored.
 TEST(InteractiveTerminal, EachKeyboardFromStartToEscapeTwice) {
   const std::string cases[][3] = {{"linux", "ax\r\n", "bZyz\r\n"}, {"xterm", "a\r\n", "bz\r\n"}};
@@ -26,16 +27,16 @@ TEST(InteractiveTerminal, EachKeyboardFromStartToEscapeTwice) {
     EXPECT_EQ(raw.c_oflag, session.Initial_Modes.c_oflag) << "output processing untouched";
     EXPECT_EQ(session.Run_Line("echo a\x1bx"), alt_x);
     EXPECT_EQ(session.Run_Line("echo b\x1b[Zyz"), csi_z);
-    EXPECT_EQ(session.Run_Line("printf '\\033[?1h'"), "\x1b[?1h");
+    EXPECT_EQ(session.Run_Line("printf '\\033[?2004h'"), "\x1b[?2004h");
     session.Write("\x1b\x1b");
     const int status = session.Wait_Exit();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_TRUE(session.Modes_Restored());
     EXPECT_TRUE(session.Screen.ends_with("$ \r\n")) << "the last row is ended";
-    const std::string reset(Cursor_Key_Reset);
+    const std::string reset(Input_Modes_Reset);
     if (term == "xterm") {
       EXPECT_TRUE(session.Screen.starts_with("Greetings tester!\r\n" + reset)) << session.Screen;
-      EXPECT_NE(session.Screen.find("\x1b[?1h" + reset), std::string::npos) << session.Screen;
+      EXPECT_NE(session.Screen.find("\x1b[?2004h" + reset), std::string::npos) << session.Screen;
     } else {
       EXPECT_EQ(session.Screen.find(reset), std::string::npos) << session.Screen;
     }
@@ -72,6 +73,7 @@ TEST(InteractiveTerminal, PipedInputRunsToItsEnd) {
   EXPECT_EQ(run.Output.rfind("Greetings tester!\n\r" + prompt.substr(0, 6), 0), 0U) << run.Output;
   EXPECT_NE(run.Output.find("\npartial\rXTERM:"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("\n 3\n"), std::string::npos) << run.Output;
+  EXPECT_EQ(run.Output.find('\x1b'), std::string::npos) << "no mode reset on a pipe";
   EXPECT_EQ(tree.Read_File("nk.shared.total_sum"), std::nullopt) << "the shell made no total";
 }
 

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -71,7 +72,9 @@ void Child::Start(const Session_Options& options, const Temp_Tree& tree, int in,
   std::vector<std::string> arguments{options.Program}, environment = options.Environment;
   arguments.insert(arguments.end(), options.Arguments.begin(), options.Arguments.end());
   environment.push_back("HOME=" + tree.Home());
-  environment.push_back("PATH=/usr/bin:/bin");
+  if (std::ranges::none_of(environment,
+                           [](const std::string& s) { return s.starts_with("PATH="); }))
+    environment.push_back("PATH=/usr/bin:/bin");
   if (options.Term) environment.push_back("TERM=" + *options.Term);
   if (options.User) environment.push_back("USER=" + *options.User);
   // Sanitizer options of the test run also apply to the program under test.
@@ -211,7 +214,11 @@ Frame Pty_Session::Wait_For_Frame() {
     return {};
   }
   consumed_ += static_cast<std::size_t>(m.position(0) + m.length(0));
-  const std::string before = std::regex_replace(m.prefix().str(), std::regex("\x1b\\[\\?1l"), "");
+  std::string before = m.prefix().str();
+  for (auto at = before.find(Input_Modes_Reset); at != std::string::npos;
+       at = before.find(Input_Modes_Reset)) {
+    before.erase(at, Input_Modes_Reset.size());
+  }
   return Frame{before, m[2], m[3], m[4], m[5], static_cast<std::size_t>(m.length(6))};
 }
 

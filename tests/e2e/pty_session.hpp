@@ -17,12 +17,14 @@
 
 namespace nk::pty_test {
 
-inline constexpr std::string_view Cursor_Key_Reset = "\x1b[?1l";
+// Cursor keys, bracketed paste, mouse reporting (four modes) and keypad back to normal.
+inline constexpr std::string_view Input_Modes_Reset =
+    "\x1b[?1l\x1b[?2004l\x1b[?1000l\x1b[?1002l\x1b[?1003l\x1b[?1006l\x1b>";
 
 // What follows every program on a terminal `columns` wide: a reverse-video "%", blanks
-// up to the last column, a carriage return.
+// up to the last column, a carriage return, the row erased to its end.
 inline std::string Row_Guard(std::size_t columns) {
-  return "\x1b[7m%\x1b[27m" + std::string(columns - 1, ' ') + "\r";
+  return "\x1b[7m%\x1b[27m" + std::string(columns - 1, ' ') + "\r\x1b[K";
 }
 
 // Root/home (HOME, with an executable bin/cpu) and Root/work (the working directory);
@@ -50,7 +52,8 @@ struct Session_Options {
   std::optional<std::string> User = "tester";
   std::string Cpu_Script = "#!/bin/sh\necho 1.0\n";
   std::vector<std::string> Arguments{};
-  std::vector<std::string> Environment{};  // "NAME=value", added to HOME, PATH, TERM, USER
+  std::vector<std::string>
+      Environment{};  // "NAME=value", added to HOME, PATH (unless given), TERM, USER
   // Bytes a file may grow to (RLIMIT_FSIZE, SIGXFSZ ignored): writes beyond it fail with
   // EFBIG, a real write failure that even root meets.
   std::optional<long> File_Size_Limit{};
@@ -62,7 +65,7 @@ struct Session_Options {
 // One drawing of the status line, "\r" prompt blanks "\r" prompt, with the prompt's
 // fields: e.g. "XTERM:  1.0%: 12:00:00: 0.00$ ".
 struct Frame {
-  // The unread bytes that came before the frame, without Cursor_Key_Reset: under XTERM it
+  // The unread bytes that came before the frame, without Input_Modes_Reset: under XTERM it
   // comes before the first key read and after every child, and is tested on its own.
   std::string Before;
   std::string Kind, Usage, Time, Total;

@@ -16,7 +16,10 @@ const std::string Marker = "\x1b[7m%\x1b[27m";
 
 TEST(Rows, PartialLineGuardFillsExactlyOneRow) {
   const std::pair<std::size_t, std::string> cases[] = {
-      {80, Marker + std::string(79, ' ') + "\r"}, {2, Marker + " \r"}, {1, Marker + "\r"}, {0, ""}};
+      {80, Marker + std::string(79, ' ') + "\r\x1b[K"},
+      {2, Marker + " \r\x1b[K"},
+      {1, Marker + "\r\x1b[K"},
+      {0, ""}};
   for (const auto& [columns, bytes] : cases)
     EXPECT_EQ(Partial_Line_Guard(columns), bytes) << columns;
 }
