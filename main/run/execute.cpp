@@ -15,9 +15,9 @@
 #include "run/path_search.hpp"
 #include "run/spawn.hpp"
 #include "run/total_line.hpp"
-#include "screen/rows.hpp"
+#include "sync/semaphore_guard.hpp"
+#include "terminal/rows.hpp"
 #include "terminal/tty.hpp"
-#include "threads/semaphore_guard.hpp"
 
 namespace nk::main {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "threads/shell_state.hpp"
+#include "run/shell_state.hpp"
 
 namespace nk::main {
 

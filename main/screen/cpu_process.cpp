@@ -12,11 +12,49 @@
 
 #include "bench/stamps.hpp"
 #include "nk-descriptor.hpp"
+#include "nk-shell.hpp"
+#include "nk-text.hpp"
 #include "run/spawn.hpp"
+#include "sync/semaphore_guard.hpp"
 #include "terminal/tty.hpp"
-#include "threads/semaphore_guard.hpp"
 
 namespace nk::main {
+
+namespace {
+
+constexpr std::size_t Usage_Bytes = 5;  // and so at most five columns
+
+}  // namespace
+
+std::string Usage_Field(std::string_view first_line) {
+  // Whole characters only: half of one would show as bad bytes. An invalid byte counts as
+  // one character of one column, as a frame shows it.
+  std::u32string shown;
+  std::size_t bytes = 0;
+  for (const char32_t c : text::Decode_Utf8(first_line)) {
+    bytes += text::Encode_Utf8(std::u32string_view(&c, 1)).size();
+    if (bytes > Usage_Bytes) break;
+    shown += c;
+  }
+  // Every character takes at most as many columns as it has bytes.
+  std::string field(Usage_Bytes - text::Display_Columns(shown), ' ');
+  field += text::Encode_Utf8(shown);
+  field += '%';
+  return field;
+}
+
+std::string Sample_File(std::string_view home) {
+  return std::string(home) + "/.cpu_usage.txt";
+}
+
+std::string Sample_Command(std::string_view home) {
+  // The text already goes to the command interpreter: a nested "sh -c" would
+  // only start a second shell on every redraw. HOME is quoted, so blanks, quotes or "$"
+  // in it neither break the command nor inject one. Errors of a missing sampler would
+  // land on the prompt twice a second, hence 2>/dev/null.
+  return "exec " + shell::Shell_Quote(std::string(home) + "/bin/cpu") + " > " +
+         shell::Shell_Quote(Sample_File(home)) + " </dev/null 2>/dev/null";
+}
 
 std::optional<std::string> Cpu_Process::Sample() {
   Cpu_Request request{Cpu_Op::SAMPLE, {}};

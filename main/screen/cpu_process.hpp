@@ -3,14 +3,26 @@
 #include <optional>
 #include <semaphore>
 #include <string>
+#include <string_view>
 
 #include "run/spawn.hpp"
 #include "screen/prompt.hpp"
 #include "screen/reaper.hpp"
 #include "screen/sampler_schedule.hpp"
-#include "threads/request_server.hpp"
+#include "sync/request_server.hpp"
 
 namespace nk::main {
+
+// The usage field: the sample's first line right-aligned in five columns, then "%". Of a
+// longer line the field shows the whole characters within its first five bytes, so a
+// chatty sampler cannot push the clock and the total out of place.
+std::string Usage_Field(std::string_view first_line);
+
+// Where the sampler writes, and the command that runs it: $HOME/bin/cpu with its output
+// in $HOME/.cpu_usage.txt, no terminal input and no error output. HOME is quoted for the
+// shell, so blanks, quotes or "$" in it neither break the command nor run anything else.
+std::string Sample_File(std::string_view home);
+std::string Sample_Command(std::string_view home);
 
 enum class Cpu_Op { SAMPLE, GET_USAGE, PREPARE, STOP };
 struct Cpu_Request {

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <functional>
 
-#include "threads/request_server.hpp"
+#include "sync/request_server.hpp"
 
 namespace nk::main {
 

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "threads/request_server.hpp"
+#include "sync/request_server.hpp"
 
 namespace nk::main {
 

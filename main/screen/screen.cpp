@@ -5,10 +5,11 @@
 
 #include "bench/stamps.hpp"
 #include "nk-shared.hpp"
-#include "screen/rows.hpp"
+#include "screen/frame.hpp"
+#include "sync/semaphore_guard.hpp"
 #include "terminal/output.hpp"
+#include "terminal/rows.hpp"
 #include "terminal/tty.hpp"
-#include "threads/semaphore_guard.hpp"
 
 namespace nk::main {
 

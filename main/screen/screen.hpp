@@ -6,10 +6,10 @@
 #include <string>
 
 #include "nk-shared-cache.hpp"
+#include "run/shell_state.hpp"
 #include "screen/cpu_process.hpp"
 #include "screen/frame_owner.hpp"
-#include "threads/request_server.hpp"
-#include "threads/shell_state.hpp"
+#include "sync/request_server.hpp"
 
 namespace nk::main {
 

@@ -41,7 +41,7 @@
 #include <optional>
 
 #include "nelk.hpp"
-#include "threads/terminal_requests.hpp"
+#include "terminal/terminal_requests.hpp"
 
 namespace nk::main {
 

@@ -15,23 +15,25 @@
 #include <mutex>
 #include <thread>
 
-#include "nk-descriptor.hpp"
 #include "terminal/tty.hpp"
 #include "terminal/tty_state.hpp"
 
 namespace nk::main::tty {
+
+namespace state {
+
+int wake_pipe[2] = {-1, -1};
+std::atomic<int> termination_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "must be async-signal-safe");
+std::atomic<bool> continued{false};
+
+}  // namespace state
+
 namespace {
 
 using namespace state;
 
-// Written once by Install, before any other thread exists.
-int wake_pipe[2] = {-1, -1};
-
-// Atomic rather than sig_atomic_t: the handler may run on any of the threads.
-std::atomic<int> termination_signal{0};
-static_assert(std::atomic<int>::is_always_lock_free, "must be async-signal-safe");
 std::atomic<bool> window_changed{false};
-std::atomic<bool> continued{false};  // set by SIGTSTP's handler once continued at the prompt
 std::atomic<pid_t> sampler_group{0};
 std::atomic<pid_t> running_program{0};
 // The hang-up is passed on once: nelk's own share of it would come back to this handler.
@@ -276,48 +278,6 @@ Key_Loop_Signals::Key_Loop_Signals() {
 Key_Loop_Signals::~Key_Loop_Signals() {
   key_loop_running = false;
   // A signal noted while the loop ran still decides the status (Termination_Signal).
-}
-
-std::optional<unsigned char> Read_Byte(const std::function<void()>& on_continue) {
-  // A foreground taken back that is refused again at once is no terminal to read.
-  int foreground_taken = 0;
-  for (;;) {
-    if (termination_signal.load() != 0) {
-      return std::nullopt;
-    }
-    if (continued.exchange(false) && on_continue) {
-      on_continue();
-      continue;
-    }
-    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};
-    if (Poll(fds, wake_pipe[0] >= 0 ? 2 : 1, -1) < 0) {
-      return std::nullopt;
-    }
-    if (wake_pipe[0] >= 0 && (fds[1].revents & POLLIN) != 0) {
-      unsigned char drained[64];
-      while (::read(wake_pipe[0], drained, sizeof drained) > 0) {
-      }
-      continue;  // a termination or a continue, looked at above
-    }
-    if ((fds[0].revents & POLLNVAL) != 0) {
-      return std::nullopt;
-    }
-    if (fds[0].revents == 0) {
-      continue;
-    }
-    unsigned char byte = 0;
-    const ssize_t count = Read_Some(STDIN_FILENO, &byte, 1);
-    if (count == 1) {
-      return byte;
-    }
-    // A program that ended holding the foreground (an interactive shell killed): EIO
-    // while the terminal is still there. 0 is the end of input; a hung-up terminal
-    // refuses the foreground too.
-    if (count < 0 && errno == EIO && foreground_taken++ < 3 && Take_Foreground()) {
-      continue;
-    }
-    return std::nullopt;
-  }
 }
 
 void Take_Child_Signals() {

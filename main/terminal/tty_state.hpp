@@ -1,6 +1,6 @@
-// What the modes (tty.cpp) and the signal handlers (signals.cpp) share. The saved modes
-// are written once by Install, before any other thread exists; the rest is atomic: the
-// handlers read all of it.
+// What the modes (tty.cpp), the signal handlers (signals.cpp) and the key reader
+// (key_reader.cpp) share. The saved modes and the wake pipe are written once by Install,
+// before any other thread exists; the rest is atomic: the handlers read all of it.
 #pragma once
 
 #include <termios.h>
@@ -24,6 +24,15 @@ extern std::atomic<Keyboard> held_keyboard;
 // Set while Cooked_Mode is alive: a stop then belongs to the program, and the bound on the
 // ending waits for it.
 extern std::atomic<bool> program_running;
+
+// The pipe the handlers write a byte to, so that a key read waiting in poll wakes up;
+// written once by Install, -1 without one.
+extern int wake_pipe[2];
+// The ending signal noted while the key loop runs, else 0. Atomic rather than
+// sig_atomic_t: the handler may run on any of the threads.
+extern std::atomic<int> termination_signal;
+// Set by SIGTSTP's handler once continued at the prompt.
+extern std::atomic<bool> continued;
 
 // The start-up modes back. Async-signal-safe. TCSANOW: waiting for output to drain would
 // hang the way out on a stopped terminal (Control-S, a flow-controlled line).

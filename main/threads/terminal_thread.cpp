@@ -8,10 +8,10 @@
 #include "bench/stamps.hpp"
 #include "nk-text.hpp"
 #include "run/execute.hpp"
-#include "screen/rows.hpp"
+#include "sync/semaphore_guard.hpp"
 #include "terminal/output.hpp"
+#include "terminal/rows.hpp"
 #include "terminal/tty.hpp"
-#include "threads/semaphore_guard.hpp"
 
 namespace nk::main {
 

@@ -16,13 +16,13 @@
 #include <string_view>
 
 #include "nelk.hpp"
+#include "run/shell_state.hpp"
 #include "screen/cpu_process.hpp"
 #include "screen/deamon.hpp"
 #include "screen/frame_owner.hpp"
 #include "screen/screen.hpp"
-#include "threads/request_server.hpp"
-#include "threads/shell_state.hpp"
-#include "threads/terminal_requests.hpp"
+#include "sync/request_server.hpp"
+#include "terminal/terminal_requests.hpp"
 
 namespace nk::main {
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <tuple>
 
+#include "screen/cpu_process.hpp"
+
 namespace {
 
 namespace fs = std::filesystem;

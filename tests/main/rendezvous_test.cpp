@@ -1,4 +1,4 @@
-#include "threads/rendezvous.hpp"
+#include "sync/rendezvous.hpp"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

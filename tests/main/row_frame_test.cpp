@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "screen/prompt.hpp"
+#include "screen/frame.hpp"
 
 namespace {
 

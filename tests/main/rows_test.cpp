@@ -1,5 +1,5 @@
 // The bytes around the frame, and whether the terminal re-wraps its rows.
-#include "screen/rows.hpp"
+#include "terminal/rows.hpp"
 
 #include <gtest/gtest.h>
 

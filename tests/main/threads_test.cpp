@@ -21,7 +21,7 @@
 #include "screen/cpu_process.hpp"
 #include "screen/deamon.hpp"
 #include "screen/screen.hpp"
-#include "threads/semaphore_guard.hpp"
+#include "sync/semaphore_guard.hpp"
 #include "threads/terminal_thread.hpp"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "threads/request_server.hpp"
+#include "sync/request_server.hpp"
 
 namespace {
 

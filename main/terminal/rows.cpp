@@ -1,4 +1,4 @@
-#include "screen/rows.hpp"
+#include "terminal/rows.hpp"
 
 #include "nk-text.hpp"
 

@@ -1,4 +1,4 @@
-#include "threads/request_server.hpp"
+#include "sync/request_server.hpp"
 
 #include <pthread.h>
 

@@ -7,7 +7,7 @@
 #include <latch>
 #include <thread>
 
-#include "threads/rendezvous.hpp"
+#include "sync/rendezvous.hpp"
 
 namespace nk::main {
 

@@ -1,6 +1,7 @@
+#include "nelk.hpp"
+
 #include <cstdlib>
 
-#include "nelk.hpp"
 #include "nk-text.hpp"
 
 namespace nk::main {
