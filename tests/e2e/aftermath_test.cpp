@@ -78,6 +78,7 @@ TEST(Aftermath, ControlLWithoutClearComplainsOnARowOfItsOwn) {
   const std::string before = session.Wait_For_Frame().Before;
   EXPECT_TRUE(before.starts_with("\r\x1b[K") && before.ends_with("\r\n" + Row_Guard(80))) << before;
   EXPECT_NE(before.find("clear"), std::string::npos) << before;
+  EXPECT_EQ(session.Wait_For("abc"), "") << "the line stays";
   // The raw wait status of a command the interpreter could not find.
   EXPECT_EQ(session.Run_Line("\x7f\x7f\x7fset v=1"), "Error: errno =  32512\r\n");
 }

@@ -56,20 +56,7 @@ TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommandOrListed) {
   session.Write("cat bad\t");
   session.Wait_For("$ cat " + work + "/bad\xef\xbf\xbd.dat");
   EXPECT_EQ(session.Run_Line(""), "BAD\r\n");
-  // A builtin's line is written for its own splitting, not for sh.
-  for (const std::string name : {"dir with space", "dollar$dir"}) {
-    session.Tree.Write_File(name + "/f", "");
-  }
-  session.Write("cd with\t");
-  session.Wait_For("$ cd " + work + "/dir\\ with\\ space");
-  EXPECT_EQ(session.Run_Line(""), "");
-  EXPECT_EQ(session.Run_Line("pwd"), work + "/dir with space\r\n");
-  EXPECT_EQ(session.Run_Line("cd -"), "");
-  session.Write("cd dollar$d\t");
-  session.Wait_For("$ cd " + work + "/dollar$dir");
-  EXPECT_EQ(session.Run_Line(""), "");
-  EXPECT_EQ(session.Run_Line("pwd"), work + "/dollar$dir\r\n");
-  EXPECT_EQ(session.Run_Line("cd -"), "");
+  // A builtin's own quoting: tests/shell/completion_test.cpp.
   session.Write("ls sub/bet");
   session.Wait_For("$ ls sub/bet");
   session.Write("\t");

@@ -43,8 +43,7 @@ void Write_Script(const fs::path& path, const std::string& body) {
 }
 
 // HOME and the working directory (so also where the total lives) in a temporary
-// directory, with a sampler that logs each run, a "clear" that fails with 3 first on
-// PATH, and a file that receives the terminal output.
+// directory, with a sampler that logs each run, and a file that receives the terminal output.
 class Threads : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -54,8 +53,6 @@ class Threads : public ::testing::Test {
     ASSERT_TRUE(nk::shared::Pin_Total_Directory());
     nk::shared::Write_Total_Sum(0);
     ::setenv("HOME", dir_.c_str(), 1);
-    ::setenv("PATH", ((dir_ / "tools").string() + ":/usr/bin:/bin").c_str(), 1);
-    Write_Script(dir_ / "tools" / "clear", "exit 3");
     Sampler("42.5");
     output_ = ::open((dir_ / "output").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     ASSERT_GE(output_, 0);
@@ -66,7 +63,6 @@ class Threads : public ::testing::Test {
     fs::current_path(old_cwd_);
     fs::remove_all(dir_);
     ::setenv("HOME", home_.c_str(), 1);
-    ::setenv("PATH", path_.c_str(), 1);
   }
 
   // A sampler that notes its run and prints `usage` (nothing at all for "").
@@ -79,7 +75,6 @@ class Threads : public ::testing::Test {
 
   // As found, for the tests that follow in this process.
   const std::string home_ = std::getenv("HOME") ? std::getenv("HOME") : "";
-  const std::string path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
   const fs::path old_cwd_ = fs::current_path();
   fs::path dir_;
   int output_ = -1;
@@ -302,19 +297,14 @@ TEST_F(Editor, HistoryWalksBothWaysAndRingsAtEitherEnd) {
   EXPECT_EQ(Bells(), 3);
 }
 
-// Total lines: tests/e2e/interactive_commands_test.cpp.
-TEST_F(Editor, EnterOnAnEmptyLineDoesNothingAndControlLRecordsTheStatusOfClear) {
+// Total lines: tests/e2e/interactive_commands_test.cpp; Control-L: tests/e2e/aftermath_test.cpp.
+TEST_F(Editor, EnterOnAnEmptyLineDoesNothing) {
   Settle();
   const std::string before = Output();
   Type(U"\r");
   Settle();
   EXPECT_EQ(Output().find('\n', before.size()), std::string::npos);
   EXPECT_EQ(thread_->State().History_Count(), 0U);
-  Type(U"ls\f");
-  const int status = thread_->State().Last_Status;
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 3);
-  EXPECT_EQ(Line(), U"ls");
 }
 
 }  // namespace
