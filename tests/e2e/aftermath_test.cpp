@@ -6,32 +6,27 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "e2e/pty_session.hpp"
 
 namespace nk::pty_test {
 namespace {
 
-// True when process `pid` has ended and been reaped, or waits as a zombie.
-bool Ended(const std::string& pid) {
-  std::ifstream stat("/proc/" + pid + "/stat");
-  std::string field;
-  for (int k = 0; k < 3 && stat >> field; ++k) {
-  }
-  return !stat || field == "Z";
-}
-
 TEST(Aftermath, AHangUpDuringACommandEndsItAndTheSession) {
   Pty_Session session;
-  session.Write("sh -c 'echo $$ >sleeper; exec sleep 1007'\r");
-  std::optional<std::string> sleeper;
-  ASSERT_TRUE(session.Wait_Until(
-      [&] { return (sleeper = session.Tree.Read_File("sleeper")) && sleeper->ends_with('\n'); },
-      "the command's start"));
-  sleeper->pop_back();
+  session.Write("sleep 1007\r");
+  const auto sleeping = [&] {
+    std::string name;
+    for (const auto& pid : Processes(3, session.Pid))
+      if (std::getline(std::ifstream("/proc/" + pid + "/comm"), name) && name == "sleep")
+        return true;
+    return false;
+  };
+  ASSERT_TRUE(session.Wait_Until(sleeping, "the command's start"));
   ::close(std::exchange(session.Fd, -1));  // the terminal window closes
   session.Wait_Exit();
-  EXPECT_TRUE(Ended(*sleeper)) << "the command outlived nelk";
+  EXPECT_EQ(Left_In(session.Pid), std::vector<std::string>{}) << "the command outlived nelk";
 }
 
 TEST(Aftermath, AKilledInteractiveShellLeavesTheNextLineWorking) {

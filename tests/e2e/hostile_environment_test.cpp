@@ -11,10 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,30 +24,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-// Live processes (zombies left for init to reap not counted) whose field of /proc/PID/stat
-// after the name is `value`: 1 the parent, 3 the session.
-std::vector<std::string> Processes(int field, pid_t value) {
-  std::vector<std::string> found;
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    if (!std::isdigit(entry.path().filename().string()[0])) continue;  // not a process
-    std::ifstream file(entry.path() / "stat");
-    std::string text((std::istreambuf_iterator<char>(file)), {});
-    std::istringstream rest(text.substr(text.rfind(')') + 1));
-    std::vector<std::string> fields(4);
-    for (auto& each : fields) rest >> each;
-    if (fields[field] == std::to_string(value) && fields[0] != "Z")
-      found.push_back(entry.path().filename());
-  }
-  return found;
-}
-
-// Processes still in `session`, after a little while for the kernel to carry out a SIGKILL.
-std::vector<std::string> Left_In(pid_t session) {
-  for (int look = 0; look < 200 && !Processes(3, session).empty(); ++look)
-    std::this_thread::sleep_for(10ms);
-  return Processes(3, session);
-}
 
 // The status as a shell reports it: the exit code, or 128+N after signal N.
 int Shell_Status(int wait_status) {

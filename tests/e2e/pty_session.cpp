@@ -12,12 +12,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace nk::pty_test {
 namespace {
@@ -270,6 +273,27 @@ Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options, std::
   ::close(in[1]);
   child.Wait_Exit();
   return {child.Status, child.Screen};
+}
+
+std::vector<std::string> Processes(int field, pid_t value) {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    if (!std::isdigit(entry.path().filename().string()[0])) continue;  // not a process
+    std::ifstream file(entry.path() / "stat");
+    std::string text((std::istreambuf_iterator<char>(file)), {});
+    std::istringstream rest(text.substr(text.rfind(')') + 1));
+    std::vector<std::string> fields(4);
+    for (auto& each : fields) rest >> each;
+    if (fields[field] == std::to_string(value) && fields[0] != "Z")
+      found.push_back(entry.path().filename());
+  }
+  return found;
+}
+
+std::vector<std::string> Left_In(pid_t session) {
+  for (int look = 0; look < 200 && !Processes(3, session).empty(); ++look)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return Processes(3, session);
 }
 
 }  // namespace nk::pty_test

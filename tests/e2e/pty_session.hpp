@@ -132,4 +132,10 @@ struct Piped_Run {
 Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options,
                     std::string_view input = "");
 
+// Live processes (zombies left for init to reap not counted) whose field of /proc/PID/stat
+// after the name is `value`: 1 the parent, 3 the session.
+std::vector<std::string> Processes(int field, pid_t value);
+// Processes still in `session`, after a little while for the kernel to carry out a SIGKILL.
+std::vector<std::string> Left_In(pid_t session);
+
 }  // namespace nk::pty_test

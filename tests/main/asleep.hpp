@@ -32,10 +32,7 @@ inline bool Wait_Asleep_In(const std::atomic<pid_t>& tid, const void* object = n
   for (;; std::this_thread::yield()) {
     std::ifstream file("/proc/self/task/" + std::to_string(tid) + "/syscall");
     long call = -1;
-    std::uintptr_t word = 0;
-    std::uintptr_t operation = 0;
-    std::uintptr_t value = 0;
-    std::uintptr_t deadline = 0;
+    std::uintptr_t word = 0, operation = 0, value = 0, deadline = 0;
     file >> call >> std::hex >> word >> operation >> value >> deadline;
     if (file && call == SYS_futex && (object == nullptr || (word >= low && word < low + size))) {
       return deadline != 0;

@@ -16,7 +16,8 @@
 
 namespace {
 
-using nk::main::Run_Program;
+using namespace nk::main;
+using namespace std::chrono_literals;
 
 // Other codes, SIGTERM and arguments with blanks: tests/e2e/interactive_commands_test.cpp.
 TEST(Spawn, RecordsExitCodesSignalsAndPassesArgumentsUnsplit) {
@@ -36,8 +37,8 @@ TEST(Spawn, FilesThatCannotRunAreNeverSuccess) {
   std::string pattern = (std::filesystem::temp_directory_path() / "nk-spawn-XXXXXX").string();
   const std::string directory = ::mkdtemp(pattern.data());
   std::ofstream(directory + "/plain") << "echo hi\n";  // not executable
-  EXPECT_EQ(Run_Program(directory + "/plain", {}), nk::main::Cannot_Run);
-  EXPECT_EQ(Run_Program(directory + "/missing", {}), nk::main::No_Process);
+  EXPECT_EQ(Run_Program(directory + "/plain", {}), Cannot_Run);
+  EXPECT_EQ(Run_Program(directory + "/missing", {}), No_Process);
   std::filesystem::remove_all(directory);
 }
 
@@ -53,13 +54,6 @@ TEST(Spawn, ChildStartsWithNoSignalBlocked) {
   ::pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
   EXPECT_EQ(user_signal, 128 + SIGUSR1);
 }
-
-}  // namespace
-
-namespace {
-
-using namespace nk::main;
-using namespace std::chrono_literals;
 
 // The sampler's run: input and error on /dev/null, in the folder given, leading a group of
 // its own, and killed whole past its limit.

@@ -2,7 +2,6 @@
 // in a temporary HOME that is also the working directory.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -199,7 +198,6 @@ TEST_F(Threads, CommandsRunWhileThePromptRedrawsEveryMillisecond) {
   EXPECT_GT(Runs(), runs) << "the prompt is still redrawn after the last command";
 }
 
-// ---- the terminal thread --------------------------------------------------------------
 
 class Editor : public Threads {
  protected:
