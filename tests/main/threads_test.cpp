@@ -35,12 +35,6 @@ std::string Read_File(const fs::path& path) {
   return text.str();
 }
 
-void Write_Script(const fs::path& path, const std::string& body) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-  fs::permissions(path, fs::perms::owner_all);
-}
-
 // HOME and the working directory (so also where the total lives) in a temporary
 // directory, with a sampler that logs each run, and a file that receives the terminal output.
 class Threads : public ::testing::Test {
@@ -67,7 +61,11 @@ class Threads : public ::testing::Test {
   // A sampler that notes its run and prints `usage` (nothing at all for "").
   void Sampler(const std::string& usage) {
     const std::string print = usage.empty() ? ":" : "printf '%s\\n' '" + usage + "'";
-    Write_Script(dir_ / "bin" / "cpu", "echo run >> '" + (dir_ / "runs").string() + "'\n" + print);
+    const fs::path cpu = dir_ / "bin" / "cpu";
+    fs::create_directories(cpu.parent_path());
+    std::ofstream(cpu) << "#!/bin/sh\necho run >> '" << (dir_ / "runs").string() << "'\n"
+                       << print << "\n";
+    fs::permissions(cpu, fs::perms::owner_all);
   }
   auto Runs() const { return std::ranges::count(Read_File(dir_ / "runs"), '\n'); }
   std::string Output() const { return Read_File(dir_ / "output"); }
@@ -197,7 +195,6 @@ TEST_F(Threads, CommandsRunWhileThePromptRedrawsEveryMillisecond) {
   for (int wait = 0; wait < 3000 && Runs() == runs; ++wait) std::this_thread::sleep_for(10ms);
   EXPECT_GT(Runs(), runs) << "the prompt is still redrawn after the last command";
 }
-
 
 class Editor : public Threads {
  protected:
