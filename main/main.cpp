@@ -117,8 +117,8 @@ class Request_Sender {
     }
     if (!run_.empty()) {
       Send_Run(false);
-    } else if (promised_) {
-      Call({Request_Kind::Refresh});
+    } else {
+      Call({Request_Kind::Refresh});  // the one promised
     }
   }
   // Once the loop has ended: what it read still reaches the line, with no frame.

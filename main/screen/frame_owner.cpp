@@ -7,17 +7,13 @@ namespace nk::main {
 
 std::optional<Sample_Use> Frame_Owner::Serve(Served served, bool input_waiting) {
   switch (served) {
-    case Served::CHANGE:
-      if (!input_waiting) {
-        return Draw();
-      }
-      state_ = Frame_State::OWED;
-      return std::nullopt;
     case Served::REFRESH:
       if (state_ == Frame_State::DRAWN) {
         state_ = Frame_State::DUE;  // the frame just drawn is what it would show
         return std::nullopt;
       }
+      [[fallthrough]];  // else as a change: the screen may be behind
+    case Served::CHANGE:
       if (!input_waiting) {
         return Draw();
       }
