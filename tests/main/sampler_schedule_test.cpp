@@ -19,17 +19,11 @@ TEST(SamplerSchedule, RestsAfterAKilledRunThenTriesOneThatNoFrameWaitsFor) {
     Step step;  // of NEXT
     State state;
   } script[] = {
-      {0, NEXT, Step::RUN, State::WAITING},
-      {2000, KILLED, {}, State::RESTING},
-      {2500, NEXT, Step::KEEP, State::RESTING},
-      {11999, NEXT, Step::KEEP, State::RESTING},
-      {12000, NEXT, Step::START, State::TRYING},
-      {13999, NEXT, Step::LOOK, State::TRYING},
-      {14000, NEXT, Step::LOOK_OR_KILL, State::TRYING},
-      {14000, KILLED, {}, State::RESTING},
-      {23999, NEXT, Step::KEEP, State::RESTING},
-      {24000, NEXT, Step::START, State::TRYING},
-      {24100, ENDED, {}, State::WAITING},
+      {0, NEXT, Step::RUN, State::WAITING},      {2000, KILLED, {}, State::RESTING},
+      {11999, NEXT, Step::KEEP, State::RESTING}, {12000, NEXT, Step::START, State::TRYING},
+      {13999, NEXT, Step::LOOK, State::TRYING},  {14000, NEXT, Step::LOOK_OR_KILL, State::TRYING},
+      {14000, KILLED, {}, State::RESTING},       {23999, NEXT, Step::KEEP, State::RESTING},
+      {24000, NEXT, Step::START, State::TRYING}, {24100, ENDED, {}, State::WAITING},
       {24600, NEXT, Step::RUN, State::WAITING},
   };
   Sampler_Schedule schedule;
