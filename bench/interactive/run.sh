@@ -4,7 +4,8 @@
 # and the driver; then prints two Markdown tables (see README.md for the columns).
 #   bench/interactive/run.sh [SAMPLER_RUNS]      # default 500, rounds of spawn_timer.py
 # NK_BENCH_STRACE=1 also traces 5 idle seconds with strace for the futex column;
-# NK_BENCH_NO_TAB=1 leaves Tab out; NK_BENCH_STAMPS=1 adds the echo split by time stamps.
+# NK_BENCH_NO_TAB=1 leaves Tab out; NK_BENCH_STAMPS=1 adds the echo split by time stamps;
+# NK_BASELINE=DIR adds a row for another build folder's main/nelk with its sampler/nelk-cpu.
 # As root, zsh and fish are installed when missing.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -31,6 +32,10 @@ echo "| shell | echo median ms | echo p90 ms | keys | paste ms | paste frames | 
 echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 NK_BENCH_CPU=$new_cpu "$build/bench/interactive_driver" "nelk" -- "$build/main/nelk"
 NK_BENCH_CPU=$old_cpu "$build/bench/interactive_driver" "nelk, old sampler" -- "$build/main/nelk"
+if [ -n "${NK_BASELINE:-}" ]; then
+  base=$(realpath "$NK_BASELINE")
+  NK_BENCH_CPU=$base/sampler/nelk-cpu "$build/bench/interactive_driver" "nelk, baseline" -- "$base/main/nelk"
+fi
 for shell in "bash --norc -i" "dash -i" "zsh -f -i" "fish --no-config -i"; do
   if command -v "${shell%% *}" >/dev/null; then
     # shellcheck disable=SC2086
