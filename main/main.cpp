@@ -11,9 +11,9 @@
 #include <string>
 #include <utility>
 
-#include "bench/stamps.hpp"
 #include "nelk.hpp"
 #include "nk-shared.hpp"
+#include "nk-stamps.hpp"
 #include "nk-text.hpp"
 #include "startup_options.hpp"
 #include "terminal/key_decoder.hpp"
@@ -160,7 +160,7 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
     sender.Before_Read();
     // Continued after a stop: the screen may hold anything now.
     const auto byte = Read_Key_Byte([&send] { send({Request_Kind::Refresh}); });
-    stamps::Stamp(stamps::Point::KEY);
+    nk::stamps::Stamp(nk::stamps::Point::KEY);
     return byte;
   });
   // Bytes that are not UTF-8 are no key: skipped, as if never typed.
@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
   if (loop_ended && ::isatty(STDOUT_FILENO) == 1) {
     Write_Whole(STDOUT_FILENO, "\n");
   }
-  stamps::Write_Out();
+  nk::stamps::Write_Out();
   if (const int signal = tty::Termination_Signal(); signal != 0) {
     return 128 + signal;
   }

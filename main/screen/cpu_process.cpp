@@ -10,9 +10,9 @@
 #include <string_view>
 #include <utility>
 
-#include "bench/stamps.hpp"
 #include "nk-descriptor.hpp"
 #include "nk-shell.hpp"
+#include "nk-stamps.hpp"
 #include "nk-text.hpp"
 #include "run/spawn.hpp"
 #include "sync/semaphore_guard.hpp"

@@ -3,8 +3,8 @@
 #include <ctime>
 #include <exception>
 
-#include "bench/stamps.hpp"
 #include "nk-shared.hpp"
+#include "nk-stamps.hpp"
 #include "screen/frame.hpp"
 #include "sync/semaphore_guard.hpp"
 #include "terminal/output.hpp"

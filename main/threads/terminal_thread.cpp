@@ -5,7 +5,7 @@
 #include <iostream>
 #include <utility>
 
-#include "bench/stamps.hpp"
+#include "nk-stamps.hpp"
 #include "nk-text.hpp"
 #include "run/execute.hpp"
 #include "sync/semaphore_guard.hpp"

@@ -3,7 +3,7 @@
 // other build each stamp compiles to nothing.
 #pragma once
 
-namespace nk::main::stamps {
+namespace nk::stamps {
 
 // One letter a point, so that the written file reads in order: a key read (K), taken by the
 // terminal thread (T), its frame started (D), the sampler spawned (S) and reaped (E), its
@@ -26,4 +26,4 @@ inline void Stamp(Point) {}
 inline void Write_Out() {}
 #endif
 
-}  // namespace nk::main::stamps
+}  // namespace nk::stamps

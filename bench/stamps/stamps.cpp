@@ -1,6 +1,4 @@
 #ifdef NK_STAMPS
-#include "bench/stamps.hpp"
-
 #include <time.h>
 
 #include <algorithm>
@@ -10,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace nk::main::stamps {
+#include "nk-stamps.hpp"
+
+namespace nk::stamps {
 
 namespace {
 
@@ -51,5 +51,5 @@ void Write_Out() {
   std::fclose(out);
 }
 
-}  // namespace nk::main::stamps
+}  // namespace nk::stamps
 #endif
