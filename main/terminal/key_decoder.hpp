@@ -1,8 +1,7 @@
 // The key loop: characters from the keyboard in, requests to the terminal thread out.
-// Each pass sends Refresh, reads one character and decodes it by the terminal kind.
-// "Discard" means: read one more character and ignore it. Under NONE every character
-// is ignored. Everything not listed is a plain key: Key carrying the character; `c`
-// stands for any character that the rows above it do not name.
+// Each pass sends Refresh, reads one character and decodes it by the terminal kind; under
+// NONE every character is ignored. "discard" reads one more character and ignores it. Not
+// listed is a plain key: Key carrying the character; `c` is any character its rows do not name.
 //
 // LINUX                                   | XTERM
 // ----------------------------------------+------------------------------------------
