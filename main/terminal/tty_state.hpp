@@ -6,6 +6,7 @@
 #include <termios.h>
 
 #include <atomic>
+#include <chrono>
 
 #include "terminal/tty.hpp"
 
@@ -17,16 +18,15 @@ extern bool have_saved_modes;
 extern bool output_is_terminal;
 // nelk's process group was the terminal's foreground at start-up.
 extern bool had_foreground;
-// Raw mode is held by the key loop; children are started by another thread, which
-// must know whether to take raw mode back afterwards.
-extern std::atomic<bool> raw_held;
+// Held by the key loop; children are started by another thread, which must know whether
+// to take the keyboard's mode back afterwards.
+extern std::atomic<bool> keyboard_held;
 extern std::atomic<Keyboard> held_keyboard;
-// Set while Cooked_Mode is alive: a stop then belongs to the program, and the bound on the
-// ending waits for it.
+// Set while Cooked_Mode is alive: a stop then belongs to the program.
 extern std::atomic<bool> program_running;
 
 // The pipe the handlers write a byte to, so that a key read waiting in poll wakes up;
-// written once by Install, -1 without one.
+// -1 without one.
 extern int wake_pipe[2];
 // The ending signal noted while the key loop runs, else 0. Atomic rather than
 // sig_atomic_t: the handler may run on any of the threads.
@@ -40,8 +40,10 @@ void Restore_Saved(int when = TCSANOW);
 // Makes nelk's process group the terminal's foreground again when a program took it;
 // false when that failed (the terminal is gone).
 bool Take_Foreground();
-// The mode of `keyboard`; under XTERM_KEYS, the cursor keys back in normal mode too.
-// Async-signal-safe with TCSANOW.
-void Set_Raw(Keyboard keyboard, int when = TCSADRAIN);
+// The mode of `keyboard`. Async-signal-safe with TCSANOW.
+void Set_Keyboard(Keyboard keyboard, int when = TCSADRAIN);
+// Returns once `span` has passed with no program running: a program running at its end
+// is waited for, and `span` starts again when it ends. Not for a signal handler.
+void Wait_Outside_Programs(std::chrono::seconds span);
 
 }  // namespace nk::main::tty::state
