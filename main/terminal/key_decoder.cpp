@@ -3,13 +3,10 @@
 #include <string_view>
 
 namespace nk::main {
-
 namespace {
-
 constexpr char32_t Escape = U'\x1B';
 constexpr char32_t A_Ring = U'\u00C5';
-// xterm writes ";" and a modifier between a key's number and its final byte (ESC [ 1 ; 5 D
-// is Control-Left).
+// Between a key's number and its final byte, xterm writes ";" and a modifier.
 constexpr char32_t Separator = U';';
 
 bool One_Of(char32_t c, std::u32string_view set) {
@@ -18,12 +15,11 @@ bool One_Of(char32_t c, std::u32string_view set) {
 
 // The characters and requests of the loop. At the end of input Read gives 0, which no row
 // names, and nothing is sent any more. `modified_keys`: a ";" that a row drops or discards
-// takes the rest of a modified key's sequence with it, so the modifier never reaches the line.
+// takes the rest of a modified key with it, so the modifier never reaches the line.
 class Keys {
  public:
   Keys(const Char_Source& read, const Request_Sink& send, bool modified_keys)
       : read_(read), send_(send), modified_keys_(modified_keys) {}
-
   bool Ended() const { return ended_; }
   char32_t Read() {
     const auto c = ended_ ? std::nullopt : read_();
@@ -37,10 +33,9 @@ class Keys {
   }
   // Reads one more character and ignores it, whatever it is.
   void Skip_One() { Read(); }
-  void Discard_One() { Drop(Read()); }
-  // Ignores `c`, already read; a ";" takes the rest of a modified key with it.
-  void Drop(char32_t c) {
-    if (modified_keys_ && c == Separator) {
+  // The same, but a ";" takes the rest of a modified key with it.
+  void Discard_One() {
+    if (Read() == Separator && modified_keys_) {
       Rest_Of_Modified();
     }
   }
@@ -138,8 +133,8 @@ void Xterm_Bracket(Keys& keys) {
         keys.Send_Then_Discard(Request_Kind::Insert_Key);
       } else if (One_Of(c4, U"0134")) {
         keys.Discard_One();
-      } else {
-        keys.Drop(c4);
+      } else if (c4 == Separator) {
+        keys.Rest_Of_Modified();
       }
       return;
     case U'3':
@@ -149,7 +144,8 @@ void Xterm_Bracket(Keys& keys) {
     case U'6':
       return keys.Send_Then_Discard(Request_Kind::Page_Down);
     case Separator:
-      return keys.Drop(c3);
+      keys.Rest_Of_Modified();
+      return;
     default:
       return keys.Discard_One();
   }
@@ -180,7 +176,6 @@ bool Decode(Keys& keys, Terminal_Kind kind, char32_t c) {
   }
   return false;
 }
-
 }  // namespace
 
 Loop_End Run_Key_Loop(Terminal_Kind kind, const Char_Source& read, const Request_Sink& send) {
@@ -196,5 +191,4 @@ Loop_End Run_Key_Loop(Terminal_Kind kind, const Char_Source& read, const Request
     }
   }
 }
-
 }  // namespace nk::main

@@ -43,7 +43,6 @@
 #include "terminal/terminal_requests.hpp"
 
 namespace nk::main {
-
 // The next character typed, or nullopt at the end of input.
 using Char_Source = std::function<std::optional<char32_t>()>;
 // Sends one request and returns once the terminal thread has taken it.
@@ -53,5 +52,4 @@ enum class Loop_End : std::uint8_t { QUIT, END_OF_INPUT };
 
 // Runs passes until Escape twice (Quit sent) or the end of input (Quit not sent).
 Loop_End Run_Key_Loop(Terminal_Kind kind, const Char_Source& read, const Request_Sink& send);
-
 }  // namespace nk::main

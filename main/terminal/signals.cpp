@@ -1,6 +1,5 @@
 // Signal dispositions: every ending signal and crash gives the start-up modes back before
-// nelk dies of it, a stop gives them back until continued, and the key loop is woken for
-// an orderly ending, which is bounded.
+// nelk dies of it, a stop until continued; the key loop is woken for a bounded orderly ending.
 #include <fcntl.h>
 #include <poll.h>
 #include <semaphore.h>
@@ -19,20 +18,16 @@
 #include "terminal/tty_state.hpp"
 
 namespace nk::main::tty {
-
 namespace state {
-
 int wake_pipe[2] = {-1, -1};
 std::atomic<int> termination_signal{0};
 std::atomic<bool> continued{false};
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
                   std::atomic<pid_t>::is_always_lock_free,
               "must be async-signal-safe");
-
 }  // namespace state
 
 namespace {
-
 using namespace state;
 
 std::atomic<bool> window_changed{false};
@@ -45,8 +40,7 @@ std::atomic<bool> hang_up_passed{false};
 bool leads_group = false;
 // Posted by an ending signal in the key loop: starts the bound on the orderly ending.
 sem_t ending_started;
-// Set once main has returned: the ending is done, and exit (a sanitizer's report) is not
-// cut short.
+// Set once main has returned: exit (a sanitizer's report) is not cut short.
 std::atomic<bool> exiting{false};
 // Set once the key loop has drawn: a forced ending then leaves the cursor on a new row.
 std::atomic<bool> frames_drawn{false};
@@ -65,9 +59,8 @@ void Mask(int how, int signal_number) {
   ::pthread_sigmask(how, &one, nullptr);
 }
 
-// Ends the process of `signal_number`, so that the status and a core dump stay truthful,
-// with the modes restored, nothing of the sampler left running and the cursor on a row of
-// its own after a frame. Async-signal-safe.
+// Ends the process of `signal_number` (a truthful status and core dump), modes restored, the
+// sampler killed, the cursor on a row of its own after a frame. Async-signal-safe.
 [[noreturn]] void Die_Of(int signal_number) {
   Restore_Saved();
   if (const pid_t group = sampler_group.load(); group > 0) {
@@ -86,8 +79,7 @@ void Mask(int how, int signal_number) {
 }
 
 // While the key loop runs, an ending signal only ends it, so the run ends through Quit;
-// elsewhere nothing would read the notice, and a blocked open (a pipe named by -F) would
-// outlive the signal.
+// elsewhere nothing would read the notice, and a blocked open (-F's pipe) would outlive it.
 std::atomic<bool> key_loop_running{false};
 
 void Wake_Key_Loop() {
@@ -95,10 +87,9 @@ void Wake_Key_Loop() {
   [[maybe_unused]] const auto written = ::write(wake_pipe[1], &byte, 1);
 }
 
-// A hang-up while a program runs: the kernel tells only the session's leader, and a
-// program that is not told would run on, detached, as long as it likes. nelk's own group
-// holds the program and what it started (the handler here takes nelk's share); a program
-// that made a group of its own (an interactive shell) is told by its number.
+// A hang-up while a program runs: the kernel tells only the session's leader, and a program
+// not told would run on, detached. nelk's own group holds the program and what it started;
+// a program that made a group of its own (an interactive shell) is told by its number.
 void Pass_Hang_Up() {
   if (const pid_t program = running_program.load(); program > 0 && !hang_up_passed.exchange(true)) {
     for (const int signal_number : {SIGHUP, SIGCONT}) {
@@ -160,8 +151,7 @@ bool Ignored(int signal_number) {
 }
 
 // SIGTSTP. At the prompt: the start-up modes while stopped, the keys' mode and a redraw
-// after. While a program runs: only the stop, as without a handler; the program stops
-// with nelk and takes the terminal's modes back itself.
+// after. While a program runs: only the stop; the program restores its own modes.
 void On_Stop(int) {
   const int saved_errno = errno;
   const bool at_prompt = keyboard_held.load() && !program_running.load();
@@ -180,7 +170,6 @@ void On_Stop(int) {
   }
   errno = saved_errno;
 }
-
 }  // namespace
 
 void Take_Crash_Stack() {
@@ -200,7 +189,6 @@ void Take_Crash_Stack() {
 void Note_Program(pid_t program) {
   running_program.store(program);
 }
-
 void Note_Sampler_Group(pid_t group) {
   sampler_group.store(group);
 }
@@ -234,8 +222,7 @@ void Install() {
         Install_Handler(signal_number, On_Termination, SA_RESTART);
       }
     }
-    // SIGPIPE also when found ignored: a write to a closed output must end nelk, not fail
-    // forever.
+    // SIGPIPE also when found ignored: a write to a closed output must end nelk.
     for (const int signal_number : {SIGPIPE, SIGTERM, SIGHUP}) {
       Install_Handler(signal_number, On_Termination, SA_RESTART);
     }
@@ -263,13 +250,10 @@ Key_Loop_Signals::~Key_Loop_Signals() {
 void Take_Child_Signals() {
   Mask(SIG_UNBLOCK, SIGCHLD);
 }
-
 int Termination_Signal() {
   return termination_signal.load();
 }
-
 bool Take_Window_Change() {
   return window_changed.exchange(false);
 }
-
 }  // namespace nk::main::tty

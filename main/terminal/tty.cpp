@@ -15,9 +15,7 @@
 #include "terminal/tty_state.hpp"
 
 namespace nk::main::tty {
-
 namespace state {
-
 termios saved_modes{};
 bool have_saved_modes = false;
 bool output_is_terminal = false;
@@ -25,11 +23,9 @@ bool had_foreground = false;
 std::atomic<bool> keyboard_held{false};
 std::atomic<Keyboard> held_keyboard{Keyboard::KEYS};
 std::atomic<bool> program_running{false};
-
 }  // namespace state
 
 namespace {
-
 using namespace state;
 
 std::mutex mode_mutex;
@@ -57,7 +53,6 @@ void Clear_Non_Blocking() {
     }
   }
 }
-
 }  // namespace
 
 void state::Restore_Saved(int when) {
@@ -162,5 +157,4 @@ std::optional<std::size_t> Columns(int fd) {
   }
   return size.ws_col;
 }
-
 }  // namespace nk::main::tty

@@ -1,6 +1,5 @@
-// The only unit that touches the terminal modes (tty.cpp) and the signal dispositions
-// (signals.cpp). Two sets of modes: as found at start-up (given back on every way out, every
-// stop and to child programs), and the shell's own, held only while keys are read.
+// The only unit that touches the terminal modes and the signal dispositions. Two sets of modes:
+// the start-up ones (on every way out, every stop, for programs), and the key loop's own.
 #pragma once
 
 #include <sys/types.h>
@@ -11,7 +10,6 @@
 #include <optional>
 
 namespace nk::main::tty {
-
 // Saves the start-up modes and installs the handlers: every signal whose default ends the
 // process (HUP, INT, QUIT, PIPE, ALRM, TERM, USR1, USR2, the crashes) gives the modes back
 // first; SIGTSTP gives them back until SIGCONT; SIGWINCH is noted for Take_Window_Change.
@@ -23,12 +21,10 @@ void Install();
 // still restores the modes. Install does it for its thread; every later thread calls it.
 void Take_Crash_Stack();
 
-// The program that runs now, else 0: a hang-up meanwhile sends it SIGHUP and SIGCONT, as
-// a shell does to its jobs, with everything in nelk's own process group.
+// The program that runs now, else 0: a hang-up meanwhile is passed on to it, as a shell does.
 void Note_Program(pid_t program);
 
-// The process group of a sampler run while it runs, else 0: killed when nelk is forced
-// to end, so that nothing of it is left running.
+// The process group of a running sampler, else 0: killed when nelk is forced to end.
 void Note_Sampler_Group(pid_t group);
 
 // Unblocks SIGCHLD in the calling thread, the sampling one: the kernel then drops each
@@ -42,11 +38,10 @@ enum class Keyboard : std::uint8_t {
   LINES_UNECHOED,  // canonical mode and signal keys kept, echo off (NONE)
 };
 
-// While alive, the ending signals end the key loop (Read_Byte answers nullopt) and so the
-// run, through Quit, once a running command has ended. When that orderly ending has not
-// finished 1 s after the signal or after the program then running (a redraw blocked on a
-// full pipe, or one waiting for a sampler), nelk is ended of the signal, modes restored and
-// the sampler's group killed. Outside it they end the process at once, the same way.
+// While alive, an ending signal ends the key loop (Read_Byte answers nullopt) and so the
+// run, through Quit, after a running program. Unfinished 1 s after the signal or the program
+// (a redraw blocked on a full pipe or a sampler), nelk is ended of the signal, as it is at
+// once outside the loop: modes restored, the sampler's group killed.
 class Key_Loop_Signals {
  public:
   Key_Loop_Signals();
@@ -55,13 +50,11 @@ class Key_Loop_Signals {
   Key_Loop_Signals& operator=(const Key_Loop_Signals&) = delete;
 };
 
-// The keyboard's mode while alive; nothing when standard input is not a terminal. Output
-// processing stays untouched. XTERM_KEYS also turns off, in one write, the input modes that
-// change what keys and pastes send (application cursor keys and keypad, bracketed paste,
-// mouse reporting) when standard output is a terminal: now, and after every program. Under
-// LINES_UNECHOED Control-D at the start of a line is the end of input, and Control-C or
-// Control-\ ends the run as SIGTERM does. Stopped (SIGTSTP) at the prompt, nelk gives the
-// start-up modes back, and takes this mode again when continued.
+// The keyboard's mode while alive, when standard input is a terminal; output processing
+// untouched. XTERM_KEYS also turns off the input modes that change what keys and pastes send
+// (cursor keys, keypad, bracketed paste, mouse), now and after every program. Under
+// LINES_UNECHOED Control-D ends the input, Control-C and Control-\ the run, as SIGTERM does.
+// Stopped at the prompt, nelk gives the start-up modes back until continued.
 class Keyboard_Mode {
  public:
   explicit Keyboard_Mode(Keyboard keyboard = Keyboard::KEYS);
@@ -70,10 +63,9 @@ class Keyboard_Mode {
   Keyboard_Mode& operator=(const Keyboard_Mode&) = delete;
 };
 
-// The start-up modes while a child program runs, the held Keyboard_Mode again afterwards;
-// SIGINT and SIGQUIT are ignored by the shell meanwhile. One at a time: only the terminal
-// thread starts children. Afterwards nelk also takes back what a program may have kept:
-// the terminal's foreground (when nelk had it at start-up) and blocking descriptors 0-2.
+// The start-up modes while a child program runs, SIGINT and SIGQUIT ignored by the shell;
+// afterwards the held Keyboard_Mode, the terminal's foreground (when nelk had it at start-up)
+// and blocking descriptors 0-2 back. One at a time: only the terminal thread starts children.
 class Cooked_Mode {
  public:
   Cooked_Mode();
@@ -83,10 +75,9 @@ class Cooked_Mode {
 };
 
 // Blocks for the next byte of standard input; nullopt at the end of input and when an
-// ending signal arrived (Termination_Signal() names it). A read refused (EIO) because
-// another process group holds the terminal takes the foreground back and reads again.
-// `on_continue` runs when nelk was stopped and continued meanwhile: the screen may hold
-// anything now.
+// ending signal arrived (Termination_Signal() names it). A read refused (EIO) because another
+// process group holds the terminal takes the foreground back and reads again. `on_continue`
+// runs when nelk was stopped and continued meanwhile: the screen may hold anything now.
 std::optional<unsigned char> Read_Byte(const std::function<void()>& on_continue = {});
 // 0, or the signal that ended reading.
 int Termination_Signal();
@@ -95,5 +86,4 @@ int Termination_Signal();
 std::optional<std::size_t> Columns(int fd);
 // True once after each SIGWINCH (the window's size may have changed): read Columns again.
 bool Take_Window_Change();
-
 }  // namespace nk::main::tty

@@ -53,14 +53,13 @@ TEST(Rows, RewrapChoiceFollowsNelkReflowThenTmuxThenXterm) {
   const std::tuple<std::map<std::string, std::string>, bool, bool> cases[] = {
       // clang-format off
       {{}, false, false}, {{{"TERM_PROGRAM", "vscode"}}, true, false},
-      {{{"TMUX", ""}, {"TERM_PROGRAM", "Apple_Terminal"}}, false, false},  // empty is unset
-      {{{"TMUX", "/tmp/t,1,0"}, {"XTERM_VERSION", "XTerm(379)"}}, true, false},
-      {{{"XTERM_VERSION", "XTerm(379)"}, {"VTE_VERSION", "7200"}}, false, false},
+      {{{"TMUX", "t"}, {"XTERM_VERSION", "x"}}, true, false},
+      {{{"XTERM_VERSION", "x"}, {"VTE_VERSION", "v"}}, false, false},
       {{{"KITTY_WINDOW_ID", "1"}, {"TERM_PROGRAM", "Apple_Terminal"}}, true, false},
-      {{{"NELK_REFLOW", "0"}, {"TMUX", "/tmp/t,1,0"}}, false, false},
-      {{{"NELK_REFLOW", "1"}, {"XTERM_VERSION", "XTerm(379)"}}, true, false},
-      {{{"NELK_REFLOW", "yes"}, {"TMUX", "/tmp/t,1,0"}}, true, true},
-      {{{"NELK_REFLOW", ""}}, false, true},
+      {{{"NELK_REFLOW", "0"}, {"TMUX", "t"}}, false, false}, {{{"NELK_REFLOW", ""}}, false, true},
+      {{{"NELK_REFLOW", "1"}, {"XTERM_VERSION", "x"}}, true, false},
+      {{{"NELK_REFLOW", "yes"}, {"TMUX", "t"}}, true, true},
+      {{{"TMUX", ""}, {"TERM_PROGRAM", "Apple_Terminal"}}, false, false},  // empty is unset
       // clang-format on
   };
   for (const auto& [environment, rewraps, bad] : cases) {

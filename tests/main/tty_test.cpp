@@ -8,8 +8,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
+#include <thread>
 
+#include "asleep.hpp"
 #include "sync/request_server.hpp"
+#include "terminal/tty_state.hpp"
 
 namespace {
 
@@ -64,6 +68,22 @@ TEST(Tty, CrashesRestoreTheStartUpModes) {
     ::close(master);
     ::close(slave);
   }
+}
+
+// The ending's bound waits for a running program without a deadline (no polling), and
+// starts again once the program has ended.
+TEST(Tty, TheEndingsBoundSleepsUntilTheRunningProgramEnds) {
+  std::optional<tty::Cooked_Mode> program(std::in_place);
+  std::atomic<pid_t> waiter{0};
+  std::thread bound([&waiter] {
+    waiter = ::gettid();
+    tty::state::Wait_Outside_Programs(std::chrono::seconds(1));
+  });
+  EXPECT_FALSE(Wait_Asleep_In(waiter));
+  program.reset();
+  while (!Wait_Asleep_In(waiter)) {
+  }
+  bound.join();
 }
 
 }  // namespace
