@@ -29,9 +29,9 @@ namespace {
 using namespace state;
 
 std::mutex mode_mutex;
-// Guards the end of a program for the wait on the ending's bound.
-std::mutex program_mutex;
-std::condition_variable program_ended;
+// A program's end, for the ending's bound. Never destroyed: still waited on during exit.
+std::mutex& program_mutex = *new std::mutex;
+std::condition_variable& program_ended = *new std::condition_variable;
 
 // What a program may leave on that changes the bytes keys and pastes send: application
 // cursor keys (ESC O A, not ESC [ A), bracketed paste (ESC [ 200 ~ around a paste), mouse
