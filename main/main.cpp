@@ -149,9 +149,9 @@ class Request_Sender {
 // the run.
 void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
   const tty::Key_Loop_Signals signals;
-  const tty::Raw_Mode raw(kind == Terminal_Kind::XTERM  ? tty::Keyboard::XTERM_KEYS
-                          : kind == Terminal_Kind::NONE ? tty::Keyboard::LINES_UNECHOED
-                                                        : tty::Keyboard::KEYS);
+  const tty::Keyboard_Mode keyboard(kind == Terminal_Kind::XTERM  ? tty::Keyboard::XTERM_KEYS
+                                    : kind == Terminal_Kind::NONE ? tty::Keyboard::LINES_UNECHOED
+                                                                  : tty::Keyboard::KEYS);
   Request_Sender sender(thread);
   auto send = [&sender](const Terminal_Request& request) { sender.Send(request); };
   nk::text::Utf8_Reader reader([&sender, &send] {

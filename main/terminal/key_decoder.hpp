@@ -1,8 +1,7 @@
 // The key loop: characters from the keyboard in, requests to the terminal thread out.
-// Each pass sends Refresh, reads one character and decodes it by the terminal kind.
-// "Discard" means: read one more character and ignore it. Under NONE every character
-// is ignored. Everything not listed is a plain key: Key carrying the character; `c`
-// stands for any character that the rows above it do not name.
+// Each pass sends Refresh, reads one character and decodes it by the terminal kind; under
+// NONE every character is ignored. "discard" reads one more character and ignores it. Not
+// listed is a plain key: Key carrying the character; `c` is any character its rows do not name.
 //
 // LINUX                                   | XTERM
 // ----------------------------------------+------------------------------------------
@@ -44,7 +43,6 @@
 #include "terminal/terminal_requests.hpp"
 
 namespace nk::main {
-
 // The next character typed, or nullopt at the end of input.
 using Char_Source = std::function<std::optional<char32_t>()>;
 // Sends one request and returns once the terminal thread has taken it.
@@ -54,5 +52,4 @@ enum class Loop_End : std::uint8_t { QUIT, END_OF_INPUT };
 
 // Runs passes until Escape twice (Quit sent) or the end of input (Quit not sent).
 Loop_End Run_Key_Loop(Terminal_Kind kind, const Char_Source& read, const Request_Sink& send);
-
 }  // namespace nk::main

@@ -1,5 +1,5 @@
-// Reading the keyboard: a byte at a time, woken by the signal handlers (signals.cpp)
-// for an ending or a continue.
+// Reading the keyboard a byte at a time, woken by the signal handlers for an ending or a
+// continue.
 #include <poll.h>
 #include <unistd.h>
 
@@ -10,7 +10,6 @@
 #include "terminal/tty_state.hpp"
 
 namespace nk::main::tty {
-
 using namespace state;
 
 std::optional<unsigned char> Read_Byte(const std::function<void()>& on_continue) {
@@ -45,14 +44,12 @@ std::optional<unsigned char> Read_Byte(const std::function<void()>& on_continue)
     if (count == 1) {
       return byte;
     }
-    // A program that ended holding the foreground (an interactive shell killed): EIO
-    // while the terminal is still there. 0 is the end of input; a hung-up terminal
-    // refuses the foreground too.
+    // EIO with the terminal still there: a program ended holding the foreground (a killed
+    // interactive shell). A hung-up terminal refuses the foreground too.
     if (count < 0 && errno == EIO && foreground_taken++ < 3 && Take_Foreground()) {
       continue;
     }
     return std::nullopt;
   }
 }
-
 }  // namespace nk::main::tty

@@ -12,7 +12,6 @@
 
 namespace nk::main {
 namespace {
-
 // All of `bytes` to `fd`; a terminal gone ends the run as its hang-up would.
 void Send(int fd, std::string_view bytes) {
   if (!Write_All(fd, bytes) && errno == EIO) {
@@ -25,27 +24,21 @@ void Send(int fd, std::string_view bytes) {
 class Output_Buffer : public std::streambuf {
  protected:
   int_type overflow(int_type c) override {
-    Flush();
+    sync();
     if (!traits_type::eq_int_type(c, traits_type::eof())) {
-      *pptr() = traits_type::to_char_type(c);
-      pbump(1);
+      sputc(traits_type::to_char_type(c));
     }
     return traits_type::not_eof(c);
   }
   int sync() override {
-    Flush();
+    Send(STDOUT_FILENO, std::string_view(pbase(), static_cast<std::size_t>(pptr() - pbase())));
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
     return 0;
   }
 
  private:
-  void Flush() {
-    Send(STDOUT_FILENO, std::string_view(pbase(), static_cast<std::size_t>(pptr() - pbase())));
-    setp(buffer_.data(), buffer_.data() + buffer_.size());
-  }
-
   std::array<char, 4096> buffer_{};
 };
-
 }  // namespace
 
 void Route_Standard_Output() {
@@ -58,5 +51,4 @@ void Write_Whole(int fd, std::string_view bytes) {
   std::cout.flush();
   Send(fd, bytes);
 }
-
 }  // namespace nk::main

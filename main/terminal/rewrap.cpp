@@ -1,42 +1,26 @@
 #include "terminal/rewrap.hpp"
 
-#include <string>
-
 namespace nk::main {
-
 Rewrap_Choice Choose_Rewrap(const Environment_Lookup& lookup) {
-  auto set = [&lookup](const char* name) {
-    const char* value = lookup(name);
-    return value != nullptr && *value != '\0';
+  const auto value = [&lookup](const char* name) {
+    const char* found = lookup(name);
+    return std::string_view(found != nullptr ? found : "");
   };
-  Rewrap_Choice choice;
-  if (const char* setting = lookup("NELK_REFLOW"); setting != nullptr) {
-    const std::string_view value = setting;
-    if (value == "1" || value == "0") {
-      choice.Rewraps = value == "1";
-      return choice;
-    }
-    choice.Bad_Setting = true;
+  const std::string_view setting = value("NELK_REFLOW");
+  if (setting == "1" || setting == "0") {
+    return {setting == "1", false};
   }
-  if (set("TMUX")) {
-    choice.Rewraps = true;
-    return choice;
+  const bool bad = lookup("NELK_REFLOW") != nullptr;
+  if (!value("TMUX").empty() || !value("XTERM_VERSION").empty()) {
+    return {!value("TMUX").empty(), bad};
   }
-  if (set("XTERM_VERSION")) {
-    return choice;
-  }
+  const std::string_view program = value("TERM_PROGRAM");
+  bool rewraps = program == "iTerm.app" || program == "WezTerm" || program == "vscode";
   for (const char* name :
        {"VTE_VERSION", "KONSOLE_VERSION", "KITTY_WINDOW_ID", "WEZTERM_EXECUTABLE",
         "ALACRITTY_WINDOW_ID", "ALACRITTY_SOCKET", "WT_SESSION"}) {
-    if (set(name)) {
-      choice.Rewraps = true;
-      return choice;
-    }
+    rewraps = rewraps || !value(name).empty();
   }
-  const char* program = lookup("TERM_PROGRAM");
-  const std::string_view name = program != nullptr ? program : "";
-  choice.Rewraps = name == "iTerm.app" || name == "WezTerm" || name == "vscode";
-  return choice;
+  return {rewraps, bad};
 }
-
 }  // namespace nk::main

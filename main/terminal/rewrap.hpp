@@ -8,7 +8,6 @@
 #include <string_view>
 
 namespace nk::main {
-
 // Looks up one environment variable: nullptr when unset (std::getenv will do).
 using Environment_Lookup = std::function<const char*(const char*)>;
 
@@ -18,15 +17,12 @@ struct Rewrap_Choice {
 };
 
 // NELK_REFLOW=1 or 0 decides. Else TMUX says yes (tmux re-wraps whatever runs it); else
-// XTERM_VERSION says no (xterm cuts rows; a terminal started from another inherits the
-// other's variables, but xterm sets this one itself); else VTE_VERSION, KONSOLE_VERSION,
-// KITTY_WINDOW_ID, WEZTERM_EXECUTABLE, ALACRITTY_WINDOW_ID, ALACRITTY_SOCKET, WT_SESSION,
-// or TERM_PROGRAM of iTerm.app, WezTerm or vscode say yes. Anything else, the Linux
-// console included, is no.
+// XTERM_VERSION says no (xterm cuts rows, and sets it itself, while a terminal started from
+// another inherits the other's variables); else the variables or TERM_PROGRAM names of the
+// terminals that re-wrap say yes. Anything else, the Linux console included, is no.
 Rewrap_Choice Choose_Rewrap(const Environment_Lookup& lookup);
 
 // The line printed at start-up for a bad NELK_REFLOW.
 inline constexpr std::string_view Bad_Reflow_Setting =
     "NELK_REFLOW is neither 1 nor 0: ignored, the terminal's kind decides";
-
 }  // namespace nk::main

@@ -3,7 +3,6 @@
 #include "nk-text.hpp"
 
 namespace nk::main {
-
 std::string Partial_Line_Guard(std::size_t columns) {
   if (columns == 0) {
     return "";
@@ -12,9 +11,8 @@ std::string Partial_Line_Guard(std::size_t columns) {
   // One blank fewer than the width: with the marker, exactly one full row from column 0,
   // so the cursor only waits at the edge there and CR takes it back to that same row.
   guard.append(columns - 1, ' ');
-  // The blanks are cells the terminal keeps: a terminal that re-wraps would split the
-  // row when the window narrows, and the next program's output would land on the part
-  // it joins back to the prompt row when the window widens. Erased, they are no cells.
+  // Erased, the blanks are no cells: a terminal that re-wraps would split the row when the
+  // window narrows, and join the next program's output back onto the prompt row.
   guard += "\r\x1b[K";
   return guard;
 }
@@ -54,5 +52,4 @@ std::string One_Row(std::string_view message, std::size_t columns) {
   }
   return text::Encode_Shown(head + Ellipsis);
 }
-
 }  // namespace nk::main

@@ -1,6 +1,5 @@
 // Signal dispositions: every ending signal and crash gives the start-up modes back before
-// nelk dies of it, a stop gives them back until continued, and the key loop is woken for
-// an orderly ending, which is bounded.
+// nelk dies of it, a stop until continued; the key loop is woken for a bounded orderly ending.
 #include <fcntl.h>
 #include <poll.h>
 #include <semaphore.h>
@@ -19,18 +18,16 @@
 #include "terminal/tty_state.hpp"
 
 namespace nk::main::tty {
-
 namespace state {
-
 int wake_pipe[2] = {-1, -1};
 std::atomic<int> termination_signal{0};
-static_assert(std::atomic<int>::is_always_lock_free, "must be async-signal-safe");
 std::atomic<bool> continued{false};
-
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
+                  std::atomic<pid_t>::is_always_lock_free,
+              "must be async-signal-safe");
 }  // namespace state
 
 namespace {
-
 using namespace state;
 
 std::atomic<bool> window_changed{false};
@@ -38,18 +35,15 @@ std::atomic<pid_t> sampler_group{0};
 std::atomic<pid_t> running_program{0};
 // The hang-up is passed on once: nelk's own share of it would come back to this handler.
 std::atomic<bool> hang_up_passed{false};
-// Written once by Install. Only a group of nelk's own is told as a whole: one shared
-// with whatever started nelk (a script) is not nelk's to hang up.
+// Only a group of nelk's own is told as a whole: one shared with whatever started nelk (a
+// script) is not nelk's to hang up.
 bool leads_group = false;
-static_assert(std::atomic<pid_t>::is_always_lock_free, "must be async-signal-safe");
 // Posted by an ending signal in the key loop: starts the bound on the orderly ending.
 sem_t ending_started;
-// Set once main has returned: the ending is done, whatever exit still takes (a sanitizer's
-// report), and is not cut short.
+// Set once main has returned: exit (a sanitizer's report) is not cut short.
 std::atomic<bool> exiting{false};
 // Set once the key loop has drawn: a forced ending then leaves the cursor on a new row.
 std::atomic<bool> frames_drawn{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "must be async-signal-safe");
 
 constexpr int fatal_signals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
 // Ending signals that a job started in the background finds ignored, and keeps so.
@@ -57,16 +51,18 @@ constexpr int ending_signals[] = {SIGINT, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2};
 // How long the orderly ending may take before nelk is ended of the signal.
 constexpr auto Ending_Bound = std::chrono::seconds(1);
 
-// The start-up modes back in a handler: TCSADRAIN would wait for output that may never
-// drain (a stopped terminal, a flow-controlled line) and hang the way out.
-void Restore_Now() {
-  Restore_Saved(TCSANOW);
+// Blocks or unblocks one signal in the calling thread. Async-signal-safe.
+void Mask(int how, int signal_number) {
+  sigset_t one;
+  sigemptyset(&one);
+  sigaddset(&one, signal_number);
+  ::pthread_sigmask(how, &one, nullptr);
 }
 
-// Ends the process of `signal_number` with the modes restored and nothing of the sampler
-// left running, the cursor on a row of its own after a frame. Async-signal-safe.
+// Ends the process of `signal_number` (a truthful status and core dump), modes restored, the
+// sampler killed, the cursor on a row of its own after a frame. Async-signal-safe.
 [[noreturn]] void Die_Of(int signal_number) {
-  Restore_Now();
+  Restore_Saved();
   if (const pid_t group = sampler_group.load(); group > 0) {
     ::kill(-group, SIGKILL);
   }
@@ -76,21 +72,14 @@ void Restore_Now() {
       (output.revents & POLLOUT) != 0) {
     [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, "\n", 1);
   }
-  struct sigaction fallback {};
-  fallback.sa_handler = SIG_DFL;
-  sigemptyset(&fallback.sa_mask);
-  ::sigaction(signal_number, &fallback, nullptr);
-  sigset_t only;
-  sigemptyset(&only);
-  sigaddset(&only, signal_number);
-  ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+  ::signal(signal_number, SIG_DFL);
+  Mask(SIG_UNBLOCK, signal_number);
   ::raise(signal_number);
   ::_exit(128 + signal_number);  // a signal whose default is not to end, never sent here
 }
 
-// While the key loop runs, SIGTERM and SIGHUP only end it, so the run ends through Quit
-// (after a running command); elsewhere nothing would ever read the notice, and a blocked
-// open or read (a pipe named by -F) would outlive the signal.
+// While the key loop runs, an ending signal only ends it, so the run ends through Quit;
+// elsewhere nothing would read the notice, and a blocked open (-F's pipe) would outlive it.
 std::atomic<bool> key_loop_running{false};
 
 void Wake_Key_Loop() {
@@ -98,10 +87,9 @@ void Wake_Key_Loop() {
   [[maybe_unused]] const auto written = ::write(wake_pipe[1], &byte, 1);
 }
 
-// A hang-up while a program runs: the kernel tells only the session's leader, and a
-// program that is not told would run on, detached, as long as it likes. nelk's own group
-// holds the program and what it started (the handler here takes nelk's share); a program
-// that made a group of its own (an interactive shell) is told by its number.
+// A hang-up while a program runs: the kernel tells only the session's leader, and a program
+// not told would run on, detached. nelk's own group holds the program and what it started;
+// a program that made a group of its own (an interactive shell) is told by its number.
 void Pass_Hang_Up() {
   if (const pid_t program = running_program.load(); program > 0 && !hang_up_passed.exchange(true)) {
     for (const int signal_number : {SIGHUP, SIGCONT}) {
@@ -131,17 +119,14 @@ void On_Termination(int signal_number) {
   errno = saved_errno;
 }
 
-// Waits for an ending signal, then gives the orderly ending its bound; a program that runs
-// meanwhile is waited for, as it always was.
+// Waits for an ending signal, then gives the orderly ending its bound.
 void Watch_Ending() {
   sigset_t all;
   sigfillset(&all);
   ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
   while (::sem_wait(&ending_started) != 0) {
   }
-  do {
-    std::this_thread::sleep_for(Ending_Bound);
-  } while (program_running.load());
+  Wait_Outside_Programs(Ending_Bound);
   if (!exiting.load()) {
     Die_Of(termination_signal.load());
   }
@@ -150,13 +135,6 @@ void Watch_Ending() {
 // SIGWINCH: only note it; the next redraw reads the new width.
 void On_Window_Change(int) {
   window_changed.store(true);
-}
-
-// A fatal signal: give the terminal back, then die of the same signal so the exit
-// status and any core dump stay truthful. Runs on the alternate stack: a stack overflow
-// leaves none of its own.
-void On_Fatal(int signal_number) {
-  Die_Of(signal_number);
 }
 
 void Install_Handler(int signal_number, void (*handler)(int), int flags) {
@@ -173,36 +151,30 @@ bool Ignored(int signal_number) {
 }
 
 // SIGTSTP. At the prompt: the start-up modes while stopped, the keys' mode and a redraw
-// after. While a program runs: only the stop, as without a handler; the program stops
-// with nelk and takes the terminal's modes back itself.
+// after. While a program runs: only the stop; the program restores its own modes.
 void On_Stop(int) {
   const int saved_errno = errno;
-  const bool at_prompt = raw_held.load() && !program_running.load();
+  const bool at_prompt = keyboard_held.load() && !program_running.load();
   if (at_prompt) {
-    Restore_Now();
+    Restore_Saved();
   }
   ::signal(SIGTSTP, SIG_DFL);
-  sigset_t stop;
-  sigemptyset(&stop);
-  sigaddset(&stop, SIGTSTP);
-  ::pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);
+  Mask(SIG_UNBLOCK, SIGTSTP);
   ::raise(SIGTSTP);  // returns once continued
-  ::pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  Mask(SIG_BLOCK, SIGTSTP);
   Install_Handler(SIGTSTP, On_Stop, SA_RESTART);
-  if (at_prompt && raw_held.load() && !program_running.load()) {
-    Set_Raw(held_keyboard.load(), TCSANOW);
+  if (at_prompt && keyboard_held.load() && !program_running.load()) {
+    Set_Keyboard(held_keyboard.load(), TCSANOW);
     continued.store(true);
     Wake_Key_Loop();
   }
   errno = saved_errno;
 }
-
 }  // namespace
 
 void Take_Crash_Stack() {
-  // Per thread: a stack overflow finds no stack left for the handler but this one.
-  // Untouched pages cost nothing. One set up already (a sanitizer's) stays: its owner
-  // frees it when the thread ends, and would fail on ours.
+  // Untouched pages cost nothing. One set up already (a sanitizer's) stays: its owner frees
+  // it when the thread ends, and would fail on ours.
   thread_local unsigned char stack[64 * 1024];
   stack_t current{};
   if (::sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0) {
@@ -217,7 +189,6 @@ void Take_Crash_Stack() {
 void Note_Program(pid_t program) {
   running_program.store(program);
 }
-
 void Note_Sampler_Group(pid_t group) {
   sampler_group.store(group);
 }
@@ -225,27 +196,23 @@ void Note_Sampler_Group(pid_t group) {
 void Install() {
   static std::once_flag once;
   std::call_once(once, [] {
-    // Threads started from here on inherit the blocked SIGCHLD; see Take_Child_Signals.
-    sigset_t child;
-    sigemptyset(&child);
-    sigaddset(&child, SIGCHLD);
-    ::pthread_sigmask(SIG_BLOCK, &child, nullptr);
+    Mask(SIG_BLOCK, SIGCHLD);  // inherited by every thread started later
     output_is_terminal = ::isatty(STDOUT_FILENO) == 1;
     leads_group = ::getpgrp() == ::getpid();
     if (::isatty(STDIN_FILENO) == 1 && ::tcgetattr(STDIN_FILENO, &saved_modes) == 0) {
       have_saved_modes = true;
       had_foreground = ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
-      std::atexit([] { Restore_Saved(TCSANOW); });
+      std::atexit([] { Restore_Saved(); });
       Take_Crash_Stack();
+      // On the alternate stack: a stack overflow leaves none of its own.
       for (const int signal_number : fatal_signals) {
-        Install_Handler(signal_number, On_Fatal, SA_RESETHAND | SA_ONSTACK);
+        Install_Handler(signal_number, Die_Of, SA_RESETHAND | SA_ONSTACK);
       }
       if (!Ignored(SIGTSTP)) {  // ignored by a shell without job control: nobody would fg
         Install_Handler(SIGTSTP, On_Stop, SA_RESTART);
       }
     }
-    // Without a wake pipe the key loop is never told: the signals then always end the
-    // process at once.
+    // Without a wake pipe the key loop is never told: the signals then end nelk at once.
     if (::pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
       wake_pipe[0] = wake_pipe[1] = -1;
     }
@@ -255,10 +222,10 @@ void Install() {
         Install_Handler(signal_number, On_Termination, SA_RESTART);
       }
     }
-    // Also when found ignored: a write to a closed output must end nelk, not fail forever.
-    Install_Handler(SIGPIPE, On_Termination, SA_RESTART);
-    Install_Handler(SIGTERM, On_Termination, SA_RESTART);
-    Install_Handler(SIGHUP, On_Termination, SA_RESTART);
+    // SIGPIPE also when found ignored: a write to a closed output must end nelk.
+    for (const int signal_number : {SIGPIPE, SIGTERM, SIGHUP}) {
+      Install_Handler(signal_number, On_Termination, SA_RESTART);
+    }
     Install_Handler(SIGWINCH, On_Window_Change, SA_RESTART);
   });
 }
@@ -275,24 +242,18 @@ Key_Loop_Signals::Key_Loop_Signals() {
   key_loop_running = wake_pipe[1] >= 0;
 }
 
+// A signal noted while the loop ran still decides the status (Termination_Signal).
 Key_Loop_Signals::~Key_Loop_Signals() {
   key_loop_running = false;
-  // A signal noted while the loop ran still decides the status (Termination_Signal).
 }
 
 void Take_Child_Signals() {
-  sigset_t child;
-  sigemptyset(&child);
-  sigaddset(&child, SIGCHLD);
-  ::pthread_sigmask(SIG_UNBLOCK, &child, nullptr);
+  Mask(SIG_UNBLOCK, SIGCHLD);
 }
-
 int Termination_Signal() {
   return termination_signal.load();
 }
-
 bool Take_Window_Change() {
   return window_changed.exchange(false);
 }
-
 }  // namespace nk::main::tty

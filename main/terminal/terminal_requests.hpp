@@ -6,7 +6,6 @@
 #include <string>
 
 namespace nk::main {
-
 enum class Request_Kind : std::uint8_t {
   Quit,
   Key,
@@ -43,5 +42,4 @@ constexpr bool Waits_For_Body(Request_Kind kind) {
   return kind == Request_Kind::Quit || kind == Request_Kind::Key ||
          kind == Request_Kind::History_Back || kind == Request_Kind::History_Forward;
 }
-
 }  // namespace nk::main

@@ -1,6 +1,5 @@
 // Terminal modes and the terminal's width. The start-up modes are saved once (signals.cpp);
-// every way out and every stop gives them back, so a crash, a kill or a stop never leaves
-// the user's terminal without echo.
+// every way out and every stop gives them back, so the user's terminal keeps its echo.
 #include "terminal/tty.hpp"
 
 #include <fcntl.h>
@@ -9,56 +8,51 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <mutex>
 
 #include "nk-descriptor.hpp"
 #include "terminal/tty_state.hpp"
 
 namespace nk::main::tty {
-
 namespace state {
-
 termios saved_modes{};
 bool have_saved_modes = false;
 bool output_is_terminal = false;
 bool had_foreground = false;
-std::atomic<bool> raw_held{false};
+std::atomic<bool> keyboard_held{false};
 std::atomic<Keyboard> held_keyboard{Keyboard::KEYS};
 std::atomic<bool> program_running{false};
-
 }  // namespace state
 
 namespace {
-
 using namespace state;
 
 std::mutex mode_mutex;
+// A program's end, for the ending's bound. Never destroyed: still waited on during exit.
+std::mutex& program_mutex = *new std::mutex;
+std::condition_variable& program_ended = *new std::condition_variable;
 
-// What a program may leave on that changes the bytes keys and pastes send: the cursor
-// keys' application mode (the arrows would send ESC O A, not ESC [ A), bracketed paste
-// (a paste would come wrapped in ESC [ 200 ~), mouse reporting (clicks would arrive as
-// keys) and the keypad's application mode.
+// What a program may leave on that changes the bytes keys and pastes send: application
+// cursor keys (ESC O A, not ESC [ A), bracketed paste (ESC [ 200 ~ around a paste), mouse
+// reporting (clicks as keys) and the keypad's application mode.
 constexpr char Input_Modes_Off[] =
     "\x1b[?1l\x1b[?2004l\x1b[?1000l\x1b[?1002l\x1b[?1003l\x1b[?1006l\x1b>";
 
-termios Raw_Of(const termios& modes) {
-  termios raw = modes;
-  // Keys arrive one byte at a time, unechoed; Control-C and Control-Z are plain keys.
-  // c_oflag is left alone: clearing OPOST would make child output staircase.
-  raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG | IEXTEN);
-  raw.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR);
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-  return raw;
-}
+// What Cooked_Mode found for SIGINT and SIGQUIT, given back after the program.
+struct sigaction old_interrupt {};
+struct sigaction old_quit {};
 
-// Only echo off: lines, Control-D and the signal keys work as the terminal makes them.
-termios Unechoed_Of(const termios& modes) {
-  termios unechoed = modes;
-  unechoed.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-  return unechoed;
+// A program may leave descriptors 0-2 non-blocking, and they share that flag with nelk:
+// its reads would then fail with EAGAIN, and every program after it would inherit it.
+void Clear_Non_Blocking() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0 && (flags & O_NONBLOCK) != 0) {
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+  }
 }
-
 }  // namespace
 
 void state::Restore_Saved(int when) {
@@ -67,11 +61,20 @@ void state::Restore_Saved(int when) {
   }
 }
 
-void state::Set_Raw(Keyboard keyboard, int when) {
-  const termios raw =
-      keyboard == Keyboard::LINES_UNECHOED ? Unechoed_Of(saved_modes) : Raw_Of(saved_modes);
-  // Both keep what the user typed ahead; TCSAFLUSH would drop it.
-  ::tcsetattr(STDIN_FILENO, when, &raw);
+void state::Set_Keyboard(Keyboard keyboard, int when) {
+  // LINES_UNECHOED: lines, Control-D and the signal keys work as the terminal makes them.
+  termios modes = saved_modes;
+  modes.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  if (keyboard != Keyboard::LINES_UNECHOED) {
+    // One byte at a time; Control-C and Control-Z are plain keys. c_oflag is left alone:
+    // clearing OPOST would make child output staircase.
+    modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ISIG | IEXTEN);
+    modes.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR);
+    modes.c_cc[VMIN] = 1;
+    modes.c_cc[VTIME] = 0;
+  }
+  // Keeps what the user typed ahead; TCSAFLUSH would drop it.
+  ::tcsetattr(STDIN_FILENO, when, &modes);
   if (keyboard == Keyboard::XTERM_KEYS && output_is_terminal) {
     Write_All(STDOUT_FILENO, Input_Modes_Off, sizeof Input_Modes_Off - 1);
   }
@@ -92,42 +95,22 @@ bool state::Take_Foreground() {
   return taken;
 }
 
-namespace {
-
-// A program may leave descriptors 0-2 non-blocking, and they share that flag with nelk:
-// its reads would then fail with EAGAIN, and every program after it would inherit it.
-void Clear_Non_Blocking() {
-  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0 && (flags & O_NONBLOCK) != 0) {
-      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    }
-  }
-}
-
-}  // namespace
-
-Raw_Mode::Raw_Mode(Keyboard keyboard) {
+Keyboard_Mode::Keyboard_Mode(Keyboard keyboard) {
   const std::lock_guard lock(mode_mutex);
   if (have_saved_modes) {
     held_keyboard = keyboard;
-    Set_Raw(keyboard);
-    raw_held = true;
+    Set_Keyboard(keyboard);
+    keyboard_held = true;
   }
 }
 
-Raw_Mode::~Raw_Mode() {
+Keyboard_Mode::~Keyboard_Mode() {
   const std::lock_guard lock(mode_mutex);
   if (have_saved_modes) {
-    raw_held = false;
+    keyboard_held = false;
     Restore_Saved();
   }
 }
-
-namespace {
-struct sigaction old_interrupt {};
-struct sigaction old_quit {};
-}  // namespace
 
 Cooked_Mode::Cooked_Mode() {
   const std::lock_guard lock(mode_mutex);
@@ -138,7 +121,7 @@ Cooked_Mode::Cooked_Mode() {
   ::sigaction(SIGINT, &ignore, &old_interrupt);
   ::sigaction(SIGQUIT, &ignore, &old_quit);
   program_running = true;
-  if (raw_held) {
+  if (keyboard_held) {
     Restore_Saved();
   }
 }
@@ -148,12 +131,23 @@ Cooked_Mode::~Cooked_Mode() {
   // First: from the background, setting the modes would stop nelk.
   Take_Foreground();
   Clear_Non_Blocking();
-  if (raw_held) {
-    Set_Raw(held_keyboard);
+  if (keyboard_held) {
+    Set_Keyboard(held_keyboard);
   }
-  program_running = false;
+  {
+    const std::lock_guard ended(program_mutex);
+    program_running = false;
+  }
+  program_ended.notify_all();
   ::sigaction(SIGINT, &old_interrupt, nullptr);
   ::sigaction(SIGQUIT, &old_quit, nullptr);
+}
+
+void state::Wait_Outside_Programs(std::chrono::seconds span) {
+  std::unique_lock lock(program_mutex);
+  while (program_ended.wait_for(lock, span, [] { return program_running.load(); })) {
+    program_ended.wait(lock, [] { return !program_running.load(); });
+  }
 }
 
 std::optional<std::size_t> Columns(int fd) {
@@ -163,5 +157,4 @@ std::optional<std::size_t> Columns(int fd) {
   }
   return size.ws_col;
 }
-
 }  // namespace nk::main::tty

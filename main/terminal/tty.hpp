@@ -1,7 +1,5 @@
-// The only unit that touches the terminal modes (tty.cpp) and the signal dispositions
-// (signals.cpp). Two sets of modes: as found at start-up (given back on every way out,
-// every stop and to child programs), and the shell's own (raw, or only echo off), held
-// only while keys are read.
+// The only unit that touches the terminal modes and the signal dispositions. Two sets of modes:
+// the start-up ones (on every way out, every stop, for programs), and the key loop's own.
 #pragma once
 
 #include <sys/types.h>
@@ -12,47 +10,38 @@
 #include <optional>
 
 namespace nk::main::tty {
-
-// Saves the modes found at start-up and installs the handlers: every signal whose default
-// ends the process (HUP, INT, QUIT, PIPE, ALRM, TERM, USR1, USR2, and the crashes) gives
-// the modes back before nelk ends of it, SIGTSTP gives them back before nelk stops and
-// takes the keys again after SIGCONT, and SIGWINCH is noted for Take_Window_Change. INT,
-// QUIT, ALRM, USR1 and USR2 found ignored stay ignored (a job started in the background).
-// Call once, first thing in main, before any thread.
-// Also blocks SIGCHLD in the calling thread, and so in every thread started after it.
+// Saves the start-up modes and installs the handlers: every signal whose default ends the
+// process (HUP, INT, QUIT, PIPE, ALRM, TERM, USR1, USR2, the crashes) gives the modes back
+// first; SIGTSTP gives them back until SIGCONT; SIGWINCH is noted for Take_Window_Change.
+// INT, QUIT, ALRM, USR1 and USR2 found ignored stay so (a job started in the background).
+// Call once, first in main, before any thread: it also blocks SIGCHLD for every thread.
 void Install();
 
-// Gives the calling thread the stack that the crash handler runs on, so that a stack
-// overflow still gives the terminal its modes back. Install does it for its own thread;
-// every thread started later calls it first.
+// Gives the calling thread the stack the crash handler runs on, so that a stack overflow
+// still restores the modes. Install does it for its thread; every later thread calls it.
 void Take_Crash_Stack();
 
-// The program that runs now, else 0: a hang-up meanwhile sends it SIGHUP and SIGCONT, as
-// a shell does to its jobs, with everything in nelk's own process group.
+// The program that runs now, else 0: a hang-up meanwhile is passed on to it, as a shell does.
 void Note_Program(pid_t program);
 
-// The process group of a sampler run while it runs, else 0: killed when nelk is forced
-// to end, so that nothing of it is left running.
+// The process group of a running sampler, else 0: killed when nelk is forced to end.
 void Note_Sampler_Group(pid_t group);
 
-// Unblocks SIGCHLD in the calling thread. The one thread that samples twice a second
-// calls it: the kernel then delivers (and drops) each child's SIGCHLD there instead of
-// waking an idle thread for it on every redraw.
+// Unblocks SIGCHLD in the calling thread, the sampling one: the kernel then drops each
+// child's SIGCHLD there instead of waking an idle thread for it on every redraw.
 void Take_Child_Signals();
 
 // How the key loop takes the keyboard.
 enum class Keyboard : std::uint8_t {
-  KEYS,            // one byte at a time, unechoed, signal keys off (LINUX)
+  KEYS,            // raw: one byte at a time, unechoed, signal keys off (LINUX)
   XTERM_KEYS,      // as KEYS, and the cursor keys put in normal mode (XTERM)
   LINES_UNECHOED,  // canonical mode and signal keys kept, echo off (NONE)
 };
 
-// While alive, the ending signals end the key loop (Read_Byte answers nullopt) and so the
-// run, through Quit, once a running command has ended. When that orderly ending has not
-// finished 1 s after the signal (a redraw blocked on a full pipe, or one waiting for a
-// sampler), not counting the time a program runs, nelk is ended of the signal, modes
-// restored and the sampler's group killed. Outside it they end the process at once, the
-// same way.
+// While alive, an ending signal ends the key loop (Read_Byte answers nullopt) and so the
+// run, through Quit, after a running program. Unfinished 1 s after the signal or the program
+// (a redraw blocked on a full pipe or a sampler), nelk is ended of the signal, as it is at
+// once outside the loop: modes restored, the sampler's group killed.
 class Key_Loop_Signals {
  public:
   Key_Loop_Signals();
@@ -61,29 +50,22 @@ class Key_Loop_Signals {
   Key_Loop_Signals& operator=(const Key_Loop_Signals&) = delete;
 };
 
-// Raw mode while alive: no echo, no canonical mode, no signal keys, one byte at a time,
-// output processing untouched. Does nothing when standard input is not a terminal.
-// XTERM_KEYS also turns off, in one write, the input modes that change what keys and
-// pastes send (cursor keys and keypad in normal mode, so the arrows send ESC [ A ...;
-// bracketed paste and mouse reporting off) when standard output is a terminal: now, and
-// again whenever a child program ends (see Cooked_Mode); screen modes are left alone.
-// LINES_UNECHOED only turns echo off: Control-D at the start of a line is the end of
-// input, and Control-C (SIGINT) or Control-\ (SIGQUIT) ends the run as SIGTERM does.
-// Stopped (SIGTSTP) while it is held and no program runs, nelk gives the start-up modes
-// back, and takes this mode again when continued.
-class Raw_Mode {
+// The keyboard's mode while alive, when standard input is a terminal; output processing
+// untouched. XTERM_KEYS also turns off the input modes that change what keys and pastes send
+// (cursor keys, keypad, bracketed paste, mouse), now and after every program. Under
+// LINES_UNECHOED Control-D ends the input, Control-C and Control-\ the run, as SIGTERM does.
+// Stopped at the prompt, nelk gives the start-up modes back until continued.
+class Keyboard_Mode {
  public:
-  explicit Raw_Mode(Keyboard keyboard = Keyboard::KEYS);
-  ~Raw_Mode();
-  Raw_Mode(const Raw_Mode&) = delete;
-  Raw_Mode& operator=(const Raw_Mode&) = delete;
+  explicit Keyboard_Mode(Keyboard keyboard = Keyboard::KEYS);
+  ~Keyboard_Mode();
+  Keyboard_Mode(const Keyboard_Mode&) = delete;
+  Keyboard_Mode& operator=(const Keyboard_Mode&) = delete;
 };
 
-// The start-up modes while alive (a child program runs), the held Raw_Mode again
-// afterwards when there is one; SIGINT and SIGQUIT are ignored by the shell meanwhile. One at a
-// time: only the terminal thread starts children. Afterwards nelk also takes back what a
-// program may have kept: the terminal's foreground (when nelk had it at start-up) and
-// blocking descriptors 0-2 (O_NONBLOCK cleared).
+// The start-up modes while a child program runs, SIGINT and SIGQUIT ignored by the shell;
+// afterwards the held Keyboard_Mode, the terminal's foreground (when nelk had it at start-up)
+// and blocking descriptors 0-2 back. One at a time: only the terminal thread starts children.
 class Cooked_Mode {
  public:
   Cooked_Mode();
@@ -92,20 +74,16 @@ class Cooked_Mode {
   Cooked_Mode& operator=(const Cooked_Mode&) = delete;
 };
 
-// Blocks for the next byte of standard input. nullopt at the end of input and when a
-// termination signal arrived (then Termination_Signal() names it). A read refused (EIO)
-// because another process group holds the terminal takes the foreground back and reads
-// again; a terminal that is gone is the end of input.
-// `on_continue` runs when nelk was stopped and continued meanwhile: the screen it left
-// may have been written over.
+// Blocks for the next byte of standard input; nullopt at the end of input and when an
+// ending signal arrived (Termination_Signal() names it). A read refused (EIO) because another
+// process group holds the terminal takes the foreground back and reads again. `on_continue`
+// runs when nelk was stopped and continued meanwhile: the screen may hold anything now.
 std::optional<unsigned char> Read_Byte(const std::function<void()>& on_continue = {});
 // 0, or the signal that ended reading.
 int Termination_Signal();
 
-// The width in columns of the terminal on `fd`; nullopt when `fd` is no terminal or the
-// terminal tells no width.
+// The width in columns of the terminal on `fd`; nullopt when it tells none.
 std::optional<std::size_t> Columns(int fd);
 // True once after each SIGWINCH (the window's size may have changed): read Columns again.
 bool Take_Window_Change();
-
 }  // namespace nk::main::tty

@@ -8,17 +8,22 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <new>
+#include <optional>
+#include <thread>
 
+#include "asleep.hpp"
 #include "sync/request_server.hpp"
+#include "terminal/tty_state.hpp"
 
 namespace {
 
 namespace tty = nk::main::tty;
 
-bool Same_Modes(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag &&
-         a.c_cflag == b.c_cflag && a.c_cc[VMIN] == b.c_cc[VMIN] && a.c_cc[VTIME] == b.c_cc[VTIME];
+// Echo, canonical mode and signal keys: what the key loop's mode turns off.
+tcflag_t Local_Modes(int fd) {
+  termios modes{};
+  ::tcgetattr(fd, &modes);
+  return modes.c_lflag;
 }
 
 // Deeper for ever; the frame's bytes keep the calls from being folded into a loop.
@@ -28,9 +33,7 @@ bool Same_Modes(const termios& a, const termios& b) {
   return depth < 0 ? 0 : Overflow(depth + 1) + frame[(depth + 1) % 256];
 }
 
-// A crash gives the start-up modes back. The other ways out (exit, termination signals in
-// every state) are met by the running program in tests/e2e: interactive_terminal_test.cpp,
-// reliability_test.cpp.
+// A crash gives the start-up modes back (the other ways out: tests/e2e).
 TEST(Tty, CrashesRestoreTheStartUpModes) {
   // 0: a stack overflow, whose SIGSEGV finds no stack left but the alternate one; 1: the
   // same in one of the shell's own threads.
@@ -41,19 +44,14 @@ TEST(Tty, CrashesRestoreTheStartUpModes) {
     int master = -1;
     int slave = -1;  // the child's standard input
     ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    termios before{};
-    ::tcgetattr(slave, &before);
+    const tcflag_t before = Local_Modes(slave);
     // In a child: the unit keeps process-wide state (saved modes, handlers, the pipe).
     const pid_t child = ::fork();
     if (child == 0) {
       ::dup2(slave, STDIN_FILENO);
       tty::Install();
-      // Never destroyed (and not leaked): only the exit path may restore.
-      alignas(tty::Raw_Mode) static unsigned char storage[sizeof(tty::Raw_Mode)];
-      new (storage) tty::Raw_Mode;
-      termios raw{};
-      ::tcgetattr(STDIN_FILENO, &raw);
-      if (Same_Modes(raw, before)) std::_Exit(99);  // else the check below proves nothing
+      const tty::Keyboard_Mode keys;  // never destroyed: the child ends inside its scope
+      if (Local_Modes(STDIN_FILENO) == before) std::_Exit(99);  // else nothing is proved
       if (how == 0) Overflow(0);
       if (how == 1)
         nk::main::Start_Named_Thread("deep", [](std::latch& up) {
@@ -65,14 +63,27 @@ TEST(Tty, CrashesRestoreTheStartUpModes) {
     }
     int status = 0;
     ::waitpid(child, &status, 0);
-    termios after{};
-    ::tcgetattr(slave, &after);
-    EXPECT_TRUE(Same_Modes(after, before)) << "way out " << how;
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (how <= 1 ? SIGSEGV : how))
-        << "way out " << how;
+    EXPECT_EQ(Local_Modes(slave), before) << how;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (how <= 1 ? SIGSEGV : how)) << how;
     ::close(master);
     ::close(slave);
   }
+}
+
+// The ending's bound waits for a running program without a deadline (no polling), and
+// starts again once the program has ended.
+TEST(Tty, TheEndingsBoundSleepsUntilTheRunningProgramEnds) {
+  std::optional<tty::Cooked_Mode> program(std::in_place);
+  std::atomic<pid_t> waiter{0};
+  std::thread bound([&waiter] {
+    waiter = ::gettid();
+    tty::state::Wait_Outside_Programs(std::chrono::seconds(1));
+  });
+  EXPECT_FALSE(Wait_Asleep_In(waiter));
+  program.reset();
+  while (!Wait_Asleep_In(waiter)) {
+  }
+  bound.join();
 }
 
 }  // namespace
