@@ -49,7 +49,7 @@ TEST(Prompt, PromptCarriesKindUsageUtcTimeAndTotal) {
       {Terminal_Kind::XTERM, "    7%", 1'700'000'000, " 0.00", "XTERM:    7%: 22:13:20: 0.00$ "},
   };
   for (const auto& [kind, usage, moment, total, prompt] : cases) {
-    EXPECT_EQ(Build_Prompt(kind, usage, Utc_Time(moment), total), prompt);
+    EXPECT_EQ(Build_Prompt(kind, usage, moment, total), prompt);
   }
 }
 
