@@ -47,15 +47,17 @@ TEST(FrameOwner, EveryRequestServedInEveryState) {
 }
 
 // Up then Enter typed ahead: the line runs only once it was drawn, with the last figure.
-TEST(FrameOwner, OnlyAnOwedFrameIsDrawnBeforeALineRuns) {
+// Backspaces typed ahead: only a screen behind may still show a longer line than noted.
+TEST(FrameOwner, WhatAScreenBehindChanges) {
   for (const S from : {S::HELD, S::DRAWN, S::DUE, S::OWED}) {
     Frame_Owner owner(from);
+    EXPECT_EQ(owner.Length_To_Blank(11, 10), from == S::OWED ? 11u : 10u) << int(from);
+    EXPECT_EQ(owner.Length_To_Blank(9, 10), 10u) << int(from);
     EXPECT_EQ(owner.Before_Run(), from == S::OWED ? Last : None) << int(from);
     EXPECT_EQ(owner.State(), from == S::OWED ? S::DRAWN : from);
+    EXPECT_EQ(owner.Cleared(), Sample_Use::NEW);  // a screen not behind: a sample of its own
+    EXPECT_EQ(owner.State(), S::DRAWN);
   }
-  Frame_Owner owner(S::DUE);
-  EXPECT_EQ(owner.Cleared(), Sample_Use::NEW);
-  EXPECT_EQ(owner.State(), S::DRAWN);
 }
 
 // A Tab's run is taken by the frame right after it, and only by that one.
@@ -67,12 +69,6 @@ TEST(FrameOwner, APreparedSampleGoesToTheNextFrameOnly) {
   EXPECT_TRUE(owner.Prepare_Sample(false));
   EXPECT_EQ(owner.Serve(E::CHANGE, false), Last);
   EXPECT_EQ(owner.Serve(E::CHANGE, false), New);
-}
-
-// Backspaces typed ahead: the frame left undrawn still showed the longest line.
-TEST(FrameOwner, OnlyAScreenBehindKeepsTheLongestLineToBlank) {
-  EXPECT_EQ(Frame_Owner(S::OWED).Length_To_Blank(11, 10), 11u);
-  EXPECT_EQ(Frame_Owner(S::OWED).Length_To_Blank(0, 10), 10u);
 }
 
 }  // namespace

@@ -1,4 +1,3 @@
-// The one-row frame: prompt and line fitted to the terminal's width.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,7 +11,6 @@ using namespace nk::main;
 const std::string P = "XTERM:  1.0%: 12:00:00: 0.00$ ";  // 30 columns
 
 TEST(RowFrame, FitsTheWidthOrShowsTheTailAndBlanksWhatThePreviousFrameUsed) {
-  const std::u32string xs20(20, U'x');
   const struct {
     std::size_t width;
     std::u32string line;
@@ -23,10 +21,8 @@ TEST(RowFrame, FitsTheWidthOrShowsTheTailAndBlanksWhatThePreviousFrameUsed) {
   } cases[] = {
       // clang-format off
       {80, U"ls", P + "ls", 32, 0, 0},
-      {80, std::u32string(50, U'y'), P + "<" + std::string(48, 'y'), 79, 0, 0},
       {40, U"123456789", P + "123456789", 39, 0, 0},  // the last column stays free
       {40, U"1234567890", P + "<34567890", 39, 0, 0},
-      {40, xs20 + U"end", P + "<xxxxxend", 39, 0, 0},
       // Wide characters: whole at the cut, or left out with their column unused.
       {40, U"\u65e5\u672c\u8a9e\u65e5\u672c\u8a9e", P + "<\u8a9e\u65e5\u672c\u8a9e", 39, 0, 0},
       {40, U"\u65e5\u672c\u8a9e\u65e5\u672c\u8a9ex", P + "<\u65e5\u672c\u8a9ex", 38, 0, 0},
@@ -43,8 +39,6 @@ TEST(RowFrame, FitsTheWidthOrShowsTheTailAndBlanksWhatThePreviousFrameUsed) {
       // after a resize to fewer columns only what the row can hold.
       {40, U"abc", P + "abc", 33, 39, 9},
       {40, U"", P, 30, 33, 3},
-      {80, U"", P, 30, 34, 4},
-      {80, U"\u65e5\u672c", P + "\u65e5\u672c", 34, 30, 0},
       {80, U"ls", P + "ls", 32, 20, 0},
       {40, U"", P, 30, 79, 9},
       // clang-format on
