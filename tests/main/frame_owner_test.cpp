@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 namespace {
 
@@ -15,14 +16,8 @@ constexpr std::optional<Sample_Use> New = Sample_Use::NEW;
 constexpr std::optional<Sample_Use> Last = Sample_Use::LAST;
 
 TEST(FrameOwner, EveryRequestServedInEveryState) {
-  struct Row {
-    S From;
-    E Served;
-    bool Waiting;
-    std::optional<Sample_Use> Frame;
-    S To;
-  };
-  const Row rows[] = {
+  // From, served, input waiting, the frame drawn, the state after.
+  const std::tuple<S, E, bool, std::optional<Sample_Use>, S> rows[] = {
       {S::HELD, E::CHANGE, false, New, S::DRAWN},   {S::HELD, E::CHANGE, true, None, S::OWED},
       {S::HELD, E::REFRESH, false, New, S::DRAWN},  {S::HELD, E::REFRESH, true, None, S::OWED},
       {S::HELD, E::NOTHING, false, None, S::DUE},   {S::HELD, E::NOTHING, true, None, S::DUE},
@@ -36,13 +31,12 @@ TEST(FrameOwner, EveryRequestServedInEveryState) {
       {S::OWED, E::REFRESH, false, Last, S::DRAWN}, {S::OWED, E::REFRESH, true, None, S::OWED},
       {S::OWED, E::NOTHING, false, None, S::OWED},  {S::OWED, E::NOTHING, true, None, S::OWED},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message()
-                 << int(row.From) << " " << int(row.Served) << " " << row.Waiting);
-    Frame_Owner owner(row.From);
-    EXPECT_EQ(owner.Held(), row.From == S::HELD);
-    EXPECT_EQ(owner.Serve(row.Served, row.Waiting), row.Frame);
-    EXPECT_EQ(owner.State(), row.To);
+  for (const auto& [from, served, waiting, frame, to] : rows) {
+    SCOPED_TRACE(testing::Message() << int(from) << " " << int(served) << " " << waiting);
+    Frame_Owner owner(from);
+    EXPECT_EQ(owner.Held(), from == S::HELD);
+    EXPECT_EQ(owner.Serve(served, waiting), frame);
+    EXPECT_EQ(owner.State(), to);
   }
 }
 
