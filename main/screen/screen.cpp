@@ -33,7 +33,7 @@ void Screen::Serve(std::latch& started) {
 
 std::string Screen::Total_Image() {
   try {
-    shown_total_ = shared::Image(total_.Read(Total_Lock_Wait));
+    shown_total_ = shared::Image(shared::Read_Total_Sum(Total_Lock_Wait));
   } catch (const shared::Lock_Busy&) {
     // A stuck flock or a hung writer: rather than every key waiting, the last total.
   } catch (const shared::File_Error&) {

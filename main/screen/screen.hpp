@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 
-#include "nk-shared-cache.hpp"
 #include "run/shell_state.hpp"
 #include "screen/cpu_process.hpp"
 #include "screen/frame_owner.hpp"
@@ -49,8 +48,7 @@ class Screen : public Request_Server<std::optional<Sample_Use>> {
   // Read at the first redraw and after a SIGWINCH; nullopt when the output is no terminal.
   std::optional<std::size_t> columns_;
   bool columns_read_ = false;
-  bool rewraps_;  // a shrink first clears the rows the terminal wrapped the frame into
-  shared::Total_Cache total_;
+  bool rewraps_;             // a shrink first clears the rows the terminal wrapped the frame into
   std::string shown_total_;  // the total's image last read, empty before the first
 };
 
