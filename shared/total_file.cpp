@@ -29,7 +29,6 @@
 #include <utility>
 
 #include "nk-descriptor.hpp"
-#include "nk-shared-cache.hpp"
 #include "nk-shared.hpp"
 
 namespace nk::shared {
@@ -332,14 +331,6 @@ Hundredths Add_To_Total_Sum(Hundredths delta) {
       return sum;
     }
   }
-}
-
-}  // namespace nk::shared
-
-namespace nk::shared {
-
-int Total_Directory() {
-  return Pinned_Directory.load();
 }
 
 }  // namespace nk::shared

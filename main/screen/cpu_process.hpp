@@ -13,14 +13,12 @@
 
 namespace nk::main {
 
-// The usage field: the sample's first line right-aligned in five columns, then "%". Of a
-// longer line the field shows the whole characters within its first five bytes, so a
-// chatty sampler cannot push the clock and the total out of place.
+// The sample's first line right-aligned in five columns, then "%". Of a longer line, the
+// whole characters within its first five bytes: a chatty sampler cannot shift the clock.
 std::string Usage_Field(std::string_view first_line);
 
-// Where the sampler writes, and the command that runs it: $HOME/bin/cpu with its output
-// in $HOME/.cpu_usage.txt, no terminal input and no error output. HOME is quoted for the
-// shell, so blanks, quotes or "$" in it neither break the command nor run anything else.
+// Where the sampler writes, and the command that runs $HOME/bin/cpu into it, with no
+// terminal input and no error output.
 std::string Sample_File(std::string_view home);
 std::string Sample_Command(std::string_view home);
 
@@ -39,29 +37,28 @@ class Cpu_Process : public Request_Server<Cpu_Request> {
     Join();
   }
 
-  // Starts the thread; returns once it has read HOME and built its command.
+  // Returns once the thread has read HOME.
   void Start() {
     Launch([this](std::latch& started) { Serve(started); });
   }
-  // Runs the sampler under Directory_Lock as Sampler_Schedule says and returns the usage
-  // it left (the last one when the run left no line); nullopt once stopped.
-  std::optional<std::string> Sample();
-  // Starts a run and returns at once, so the sampler runs while the caller works (a Tab's
-  // walk of a folder) instead of after it.
-  void Prepare();
-  // The six characters of the usage, once every run asked for before has ended; nullopt
-  // once stopped.
-  std::optional<std::string> Get_Usage();
+  // Runs the sampler under Directory_Lock as Sampler_Schedule says; the usage it left (else
+  // the last one), nullopt once stopped.
+  std::optional<std::string> Sample() { return Ask(Cpu_Op::SAMPLE); }
+  // Starts a run and returns at once, so the sampler runs during a Tab's walk, not after.
+  void Prepare() { inbox_.Call(Cpu_Request{Cpu_Op::PREPARE, {}}, Waits::ACCEPT); }
+  // The usage once every run asked for before has ended; nullopt once stopped.
+  std::optional<std::string> Get_Usage() { return Ask(Cpu_Op::GET_USAGE); }
 
  private:
+  std::optional<std::string> Ask(Cpu_Op kind);
   void Serve(std::latch& started);
   void Take_Sample();
-  bool Start_Run(const std::string& file);
-  void Finish_Run(const std::string& file, bool ended);
+  bool Start_Run();
+  void Finish_Run(bool ended, Sampler_Schedule::Time now);
 
   std::binary_semaphore& directory_lock_;
-  // The thread's own.
-  std::string home_;
+  std::string home_;  // this and below: the thread's own
+  std::string file_;
   std::string command_;
   std::string usage_{No_Usage};
   Sampler_Schedule schedule_;

@@ -12,8 +12,7 @@ enum class Deamon_Op { STOP, PAUSE, RESUME };
 // "deamon": asks for a redraw after every `period` without a request, unless paused.
 class Deamon : public Request_Server<Deamon_Op> {
  public:
-  using Redraw = std::function<void()>;
-  Deamon(Redraw redraw, std::chrono::milliseconds period, bool start_paused = false)
+  Deamon(std::function<void()> redraw, std::chrono::milliseconds period, bool start_paused = false)
       : Request_Server("deamon", Deamon_Op::STOP),
         redraw_(std::move(redraw)),
         period_(period),
@@ -27,19 +26,18 @@ class Deamon : public Request_Server<Deamon_Op> {
     Launch([this](std::latch& started) { Serve(started); });
   }
   // Once Pause returns no redraw is under way and none starts before Resume.
-  void Pause();
-  void Resume();
+  void Pause() { inbox_.Call(Deamon_Op::PAUSE, Waits::ACCEPT); }
+  void Resume() { inbox_.Call(Deamon_Op::RESUME, Waits::ACCEPT); }
 
  private:
   void Serve(std::latch& started);
 
-  Redraw redraw_;
+  std::function<void()> redraw_;
   std::chrono::milliseconds period_;
   bool start_paused_;
 };
 
-// Deamon paused for a scope and resumed on every way out of it, a throw included: a
-// Resume skipped would freeze the prompt for the rest of the run.
+// Paused for a scope, a throw included: a Resume skipped would freeze the prompt for good.
 class Deamon_Paused {
  public:
   explicit Deamon_Paused(Deamon& deamon) : deamon_(deamon) { deamon_.Pause(); }

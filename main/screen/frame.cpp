@@ -26,13 +26,8 @@ std::u32string Tail(std::u32string_view text, std::size_t budget) {
 }  // namespace
 
 std::string Build_Frame(std::string_view prompt, std::size_t blanks, std::u32string_view line) {
-  std::string frame = "\r";
-  frame += prompt;
-  frame.append(blanks, ' ');
-  frame += '\r';
-  frame += prompt;
-  frame += text::Encode_Utf8(line);
-  return frame;
+  return "\r" + std::string(prompt) + std::string(blanks, ' ') + "\r" + std::string(prompt) +
+         text::Encode_Utf8(line);
 }
 
 Row_Frame Build_Row_Frame(std::string_view prompt, std::u32string_view line, std::size_t columns,
@@ -54,14 +49,9 @@ Row_Frame Build_Row_Frame(std::string_view prompt, std::u32string_view line, std
   const std::size_t head_columns = text::Display_Columns(head);
   const std::size_t erased = std::min(previous_columns, usable);
   const std::string shown_head = text::Encode_Shown(head);
-  Row_Frame frame;
-  frame.Bytes = "\r" + shown_head;
-  frame.Bytes.append(erased > head_columns ? erased - head_columns : 0, ' ');
-  frame.Bytes += '\r';
-  frame.Bytes += shown_head;
-  frame.Bytes += text::Encode_Shown(rest);
-  frame.Columns = head_columns + text::Display_Columns(rest);
-  return frame;
+  return {"\r" + shown_head + std::string(erased > head_columns ? erased - head_columns : 0, ' ') +
+              "\r" + shown_head + text::Encode_Shown(rest),
+          head_columns + text::Display_Columns(rest)};
 }
 
 }  // namespace nk::main

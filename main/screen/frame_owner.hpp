@@ -1,13 +1,10 @@
-// When the terminal thread draws a frame, when it leaves one owed, and whether a frame may
-// take a sample already started: decided here and nowhere else.
-//
-// Every request served with nothing waiting to be read gets its frame; one served while
-// more input waits (a paste, keys typed during a command) leaves it owed to the first one
-// served without, so a paste costs one frame, not one per character. The key loop keeps
-// the promise behind that: a request sent with input waiting is followed by another
-// before the loop blocks on a read.
+// When the terminal thread draws a frame, leaves one owed, or lets a frame take a sample
+// already started: decided here only. A request served with input waiting (a paste) owes
+// its frame to the first one served without, so a paste costs one frame, not one per
+// character: the key loop follows such a request with another before it blocks on a read.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -28,12 +25,10 @@ enum class Served : std::uint8_t {
   NOTHING,  // a key that does nothing here, a bell
 };
 
-// Where a frame's usage figure comes from: a sampler run of its own, or the last run asked
-// for (the one a Tab started while its walk went on, or the last frame's).
+// A frame's usage figure: from a sampler run of its own, or the last asked for (a Tab's).
 enum class Sample_Use : std::uint8_t { NEW, LAST };
 
-// Used by the terminal thread only; periodic frames are the deamon's and change nothing
-// here (they show the line as it is, which no state below contradicts).
+// The terminal thread's; the deamon's frames show the line as it is and change nothing here.
 class Frame_Owner {
  public:
   explicit Frame_Owner(Frame_State state = Frame_State::HELD) : state_(state) {}
@@ -42,23 +37,24 @@ class Frame_Owner {
   // Before the first request: periodic frames are still held.
   bool Held() const { return state_ == Frame_State::HELD; }
 
-  // After serving a request sent with `input_waiting` or not: the frame to draw now, if any.
-  // A frame that catches up with input typed ahead shows the last figure: a sampler run
-  // in each pause of a paste would hold the paste up, and the periodic frames keep the
-  // figure current.
+  // After serving a request: the frame to draw now, if any. One that catches up with input
+  // typed ahead shows the last figure: a sampler run in each pause would hold a paste up.
   std::optional<Sample_Use> Serve(Served served, bool input_waiting);
   // Before a line runs: the frame owed for it, so its output never follows a line nobody saw.
-  std::optional<Sample_Use> Before_Run();
+  std::optional<Sample_Use> Before_Run() {
+    return state_ == Frame_State::OWED ? std::optional(Draw()) : std::nullopt;
+  }
   // The screen was cleared: a frame now, whatever is waiting.
-  Sample_Use Cleared();
-  // A Tab about to walk a folder: true when its frame follows at once (nothing waiting),
-  // so the sampler may start now and the frame take that run.
-  bool Prepare_Sample(bool input_waiting);
+  Sample_Use Cleared() { return Draw(); }
+  // A Tab about to walk a folder: true when its frame follows at once, so the sampler may
+  // start now and the frame take that run.
+  bool Prepare_Sample(bool input_waiting) { return sample_prepared_ = !input_waiting; }
 
-  // What the next frame must blank once the line shrinks from `line_length`, `noted`
-  // being what it would blank so far: with frames left undrawn the screen may still show
-  // a longer line than this one.
-  std::size_t Length_To_Blank(std::size_t noted, std::size_t line_length) const;
+  // What the next frame must blank once the line shrinks from `line_length`, `noted` being
+  // what it would blank so far: a screen behind may still show a longer line.
+  std::size_t Length_To_Blank(std::size_t noted, std::size_t line_length) const {
+    return state_ == Frame_State::OWED ? std::max(noted, line_length) : line_length;
+  }
 
  private:
   Sample_Use Draw();

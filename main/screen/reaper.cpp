@@ -1,7 +1,6 @@
 #include "screen/reaper.hpp"
 
 #include <poll.h>
-#include <sys/eventfd.h>
 
 #include <cstdint>
 #include <iterator>
@@ -10,8 +9,6 @@
 #include "sync/request_server.hpp"
 
 namespace nk::main {
-
-Reaper::Reaper() : wake_(::eventfd(0, EFD_CLOEXEC)) {}
 
 Reaper::~Reaper() {
   {
@@ -30,18 +27,17 @@ void Reaper::Adopt(Bounded_Child child) {
   }
   const std::lock_guard lock(mutex_);
   handed_.push_back(std::move(child));
-  if (!thread_.joinable()) {
-    try {
+  try {
+    if (!thread_.joinable()) {
       thread_ = Start_Named_Thread("reaper", [this](std::latch& started) {
         started.count_down();
         Serve();
       });
-    } catch (const std::system_error&) {
-      handed_.clear();  // no thread: left to init
-      return;
     }
+    Wake();
+  } catch (const std::system_error&) {
+    handed_.clear();  // no thread: left to init
   }
-  Wake();
 }
 
 void Reaper::Wake() {
@@ -63,7 +59,7 @@ void Reaper::Serve() {
     std::erase_if(children, [](const Bounded_Child& child) {
       return Wait_Within(child, std::chrono::milliseconds(0));
     });
-    std::vector<pollfd> ready{{wake_.Get(), POLLIN, 0}};
+    std::vector<pollfd> ready{{wake_.Get(), POLLIN, 0}};  // and the children's handles
     for (const Bounded_Child& child : children) {
       ready.push_back({child.Handle.Get(), POLLIN, 0});
     }

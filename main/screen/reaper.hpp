@@ -1,9 +1,9 @@
-// Reaps the children handed to it as they end. A sampler killed at its bound may live on
-// past its SIGKILL in a wait inside the kernel (a stuck NFS home): nobody else waits for it
-// then, and it would stay a zombie for the rest of the run. The thread blocks in poll on the
-// children's process handles and on a wake-up descriptor; it starts with the first child
-// and ends with the object at once, leaving children still alive to init after nelk.
+// Reaps the children handed to it as they end: a sampler killed at its bound may outlive
+// its SIGKILL in the kernel (a stuck NFS home), and would stay a zombie for the whole run.
+// The thread starts with the first child; at the end, children still alive go to init.
 #pragma once
+
+#include <sys/eventfd.h>
 
 #include <mutex>
 #include <thread>
@@ -16,12 +16,12 @@ namespace nk::main {
 
 class Reaper {
  public:
-  Reaper();
+  Reaper() = default;
   ~Reaper();
   Reaper(const Reaper&) = delete;
   Reaper& operator=(const Reaper&) = delete;
 
-  // Takes `child` over. Without a process handle (an old kernel) it is left to init.
+  // Without a process handle (an old kernel) `child` is left to init.
   void Adopt(Bounded_Child child);
 
  private:
@@ -31,7 +31,7 @@ class Reaper {
   std::mutex mutex_;
   std::vector<Bounded_Child> handed_;  // not yet taken by the thread
   bool stopping_ = false;
-  Descriptor wake_;
+  Descriptor wake_{::eventfd(0, EFD_CLOEXEC)};
   std::thread thread_;
 };
 

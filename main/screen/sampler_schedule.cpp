@@ -19,13 +19,4 @@ Sampler_Schedule::Step Sampler_Schedule::Next(Time now) {
   return Step::KEEP;
 }
 
-void Sampler_Schedule::Killed(Time now) {
-  state_ = State::RESTING;
-  since_ = now;
-}
-
-void Sampler_Schedule::Ended() {
-  state_ = State::WAITING;
-}
-
 }  // namespace nk::main

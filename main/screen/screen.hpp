@@ -5,11 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "nk-shared-cache.hpp"
 #include "run/shell_state.hpp"
 #include "screen/cpu_process.hpp"
 #include "screen/frame_owner.hpp"
-#include "sync/request_server.hpp"
 
 namespace nk::main {
 
@@ -17,13 +15,12 @@ namespace nk::main {
 // holds it for microseconds, and each key waits for its redraw.
 inline constexpr std::chrono::milliseconds Total_Lock_Wait{100};
 
-enum class Screen_Op { REFRESH, REFRESH_LAST, STOP };
-// "screen": draws the prompt and the line in one write, under Line_Lock.
-class Screen : public Request_Server<Screen_Op> {
+// "screen": draws the prompt and the line in one write, under Line_Lock. Its requests are
+// the sample a frame uses; none is the stop.
+class Screen : public Request_Server<std::optional<Sample_Use>> {
  public:
-  // `rewraps`: the terminal re-wraps its rows when the window narrows.
   Screen(Shell_State& state, Cpu_Process& cpu, int output_fd, bool rewraps)
-      : Request_Server("screen", Screen_Op::STOP),
+      : Request_Server("screen", std::nullopt),
         state_(state),
         cpu_(cpu),
         output_fd_(output_fd),
@@ -37,8 +34,7 @@ class Screen : public Request_Server<Screen_Op> {
     Launch([this](std::latch& started) { Serve(started); });
   }
   // Redraws; returns when the frame is written. The caller must not hold Line_Lock.
-  // LAST takes the figure of the last run asked for instead of starting one.
-  void Refresh(Sample_Use use = Sample_Use::NEW);
+  void Refresh(Sample_Use use = Sample_Use::NEW) { inbox_.Call(use, Waits::BODY); }
 
  private:
   void Serve(std::latch& started);
@@ -48,15 +44,11 @@ class Screen : public Request_Server<Screen_Op> {
   Shell_State& state_;
   Cpu_Process& cpu_;
   int output_fd_;
-  // The thread's own.
-  std::string prompt_;
-  std::string usage_{No_Usage};  // the last figure received
-  // The terminal's width, read at the first redraw and again after a SIGWINCH; nullopt
-  // when the output is no terminal.
+  std::string usage_{No_Usage};  // the last figure received; this and below: the thread's own
+  // Read at the first redraw and after a SIGWINCH; nullopt when the output is no terminal.
   std::optional<std::size_t> columns_;
   bool columns_read_ = false;
-  bool rewraps_;  // a shrink first clears the rows the terminal wrapped the frame into
-  shared::Total_Cache total_;
+  bool rewraps_;             // a shrink first clears the rows the terminal wrapped the frame into
   std::string shown_total_;  // the total's image last read, empty before the first
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 namespace {
 
@@ -15,14 +16,8 @@ constexpr std::optional<Sample_Use> New = Sample_Use::NEW;
 constexpr std::optional<Sample_Use> Last = Sample_Use::LAST;
 
 TEST(FrameOwner, EveryRequestServedInEveryState) {
-  struct Row {
-    S From;
-    E Served;
-    bool Waiting;
-    std::optional<Sample_Use> Frame;
-    S To;
-  };
-  const Row rows[] = {
+  // From, served, input waiting, the frame drawn, the state after.
+  const std::tuple<S, E, bool, std::optional<Sample_Use>, S> rows[] = {
       {S::HELD, E::CHANGE, false, New, S::DRAWN},   {S::HELD, E::CHANGE, true, None, S::OWED},
       {S::HELD, E::REFRESH, false, New, S::DRAWN},  {S::HELD, E::REFRESH, true, None, S::OWED},
       {S::HELD, E::NOTHING, false, None, S::DUE},   {S::HELD, E::NOTHING, true, None, S::DUE},
@@ -36,26 +31,27 @@ TEST(FrameOwner, EveryRequestServedInEveryState) {
       {S::OWED, E::REFRESH, false, Last, S::DRAWN}, {S::OWED, E::REFRESH, true, None, S::OWED},
       {S::OWED, E::NOTHING, false, None, S::OWED},  {S::OWED, E::NOTHING, true, None, S::OWED},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message()
-                 << int(row.From) << " " << int(row.Served) << " " << row.Waiting);
-    Frame_Owner owner(row.From);
-    EXPECT_EQ(owner.Held(), row.From == S::HELD);
-    EXPECT_EQ(owner.Serve(row.Served, row.Waiting), row.Frame);
-    EXPECT_EQ(owner.State(), row.To);
+  for (const auto& [from, served, waiting, frame, to] : rows) {
+    SCOPED_TRACE(testing::Message() << int(from) << " " << int(served) << " " << waiting);
+    Frame_Owner owner(from);
+    EXPECT_EQ(owner.Held(), from == S::HELD);
+    EXPECT_EQ(owner.Serve(served, waiting), frame);
+    EXPECT_EQ(owner.State(), to);
   }
 }
 
 // Up then Enter typed ahead: the line runs only once it was drawn, with the last figure.
-TEST(FrameOwner, OnlyAnOwedFrameIsDrawnBeforeALineRuns) {
+// Backspaces typed ahead: only a screen behind may still show a longer line than noted.
+TEST(FrameOwner, WhatAScreenBehindChanges) {
   for (const S from : {S::HELD, S::DRAWN, S::DUE, S::OWED}) {
     Frame_Owner owner(from);
+    EXPECT_EQ(owner.Length_To_Blank(11, 10), from == S::OWED ? 11u : 10u) << int(from);
+    EXPECT_EQ(owner.Length_To_Blank(9, 10), 10u) << int(from);
     EXPECT_EQ(owner.Before_Run(), from == S::OWED ? Last : None) << int(from);
     EXPECT_EQ(owner.State(), from == S::OWED ? S::DRAWN : from);
+    EXPECT_EQ(owner.Cleared(), Sample_Use::NEW);  // a screen not behind: a sample of its own
+    EXPECT_EQ(owner.State(), S::DRAWN);
   }
-  Frame_Owner owner(S::DUE);
-  EXPECT_EQ(owner.Cleared(), Sample_Use::NEW);
-  EXPECT_EQ(owner.State(), S::DRAWN);
 }
 
 // A Tab's run is taken by the frame right after it, and only by that one.
@@ -67,12 +63,6 @@ TEST(FrameOwner, APreparedSampleGoesToTheNextFrameOnly) {
   EXPECT_TRUE(owner.Prepare_Sample(false));
   EXPECT_EQ(owner.Serve(E::CHANGE, false), Last);
   EXPECT_EQ(owner.Serve(E::CHANGE, false), New);
-}
-
-// Backspaces typed ahead: the frame left undrawn still showed the longest line.
-TEST(FrameOwner, OnlyAScreenBehindKeepsTheLongestLineToBlank) {
-  EXPECT_EQ(Frame_Owner(S::OWED).Length_To_Blank(11, 10), 11u);
-  EXPECT_EQ(Frame_Owner(S::OWED).Length_To_Blank(0, 10), 10u);
 }
 
 }  // namespace

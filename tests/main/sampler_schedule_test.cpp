@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <tuple>
 
 namespace {
 
@@ -13,12 +14,8 @@ using State = Sampler_Schedule::State;
 // Every transition, in the order a hanging sampler meets them, at times in milliseconds.
 TEST(SamplerSchedule, RestsAfterAKilledRunThenTriesOneThatNoFrameWaitsFor) {
   enum Event { NEXT, KILLED, ENDED };
-  const struct {
-    int at;
-    Event event;
-    Step step;  // of NEXT
-    State state;
-  } script[] = {
+  // At, event, the step of a NEXT, the state after.
+  const std::tuple<int, Event, Step, State> script[] = {
       {0, NEXT, Step::RUN, State::WAITING},      {2000, KILLED, {}, State::RESTING},
       {11999, NEXT, Step::KEEP, State::RESTING}, {12000, NEXT, Step::START, State::TRYING},
       {13999, NEXT, Step::LOOK, State::TRYING},  {14000, NEXT, Step::LOOK_OR_KILL, State::TRYING},

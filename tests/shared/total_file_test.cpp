@@ -1,14 +1,11 @@
 // The total file: bytes on disk, missing and corrupt files, range checks, updates from
-// many threads at once, and the cached read. The pinned directory: tests/e2e.
-#include <fcntl.h>
+// many threads at once. The pinned directory: tests/e2e.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <barrier>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "nk-shared-cache.hpp"
 #include "nk-shared.hpp"
 
 namespace nk::shared {
@@ -102,44 +98,6 @@ TEST_F(TotalFile, RangeErrorsWriteNothing) {
   Write_Total_Sum(Total_First);
   EXPECT_THROW(Add_To_Total_Sum(std::numeric_limits<Hundredths>::min()), Range_Error);
   EXPECT_EQ(Content(File(first_)), Bytes_Of(Total_First));
-}
-
-TEST_F(TotalFile, CacheShowsEveryChangeAtTheNextRead) {
-  ASSERT_TRUE(Pin_Total_Directory());
-  Total_Cache cache;
-  const std::chrono::seconds Wait(10);                  // nobody else holds the lock here
-  const auto replace = [&](const std::string& bytes) {  // another process's new file
-    Put(first_ / "next", bytes);
-    fs::rename(first_ / "next", File(first_));
-  };
-  EXPECT_EQ(cache.Read(Wait), Read_Total_Sum()) << "no file";
-  Write_Total_Sum(1234);
-  EXPECT_EQ(cache.Read(Wait), 1234);
-  EXPECT_EQ(cache.Read(Wait), 1234);
-  Write_Total_Sum(4321);  // same size, likely the same time stamp
-  EXPECT_EQ(cache.Read(Wait), 4321);
-  EXPECT_EQ(Add_To_Total_Sum(-21), 4300);
-  EXPECT_EQ(cache.Read(Wait), 4300);
-  replace(Bytes_Of(5));
-  EXPECT_EQ(cache.Read(Wait), 5);
-  replace("ab");
-  EXPECT_THROW(cache.Read(Wait), File_Error);
-  EXPECT_THROW(cache.Read(Wait), File_Error) << "a corrupt file is not kept";
-  Write_Total_Sum(7);
-  EXPECT_EQ(cache.Read(Wait), 7);
-  // Stores through a mapping after its first move no time stamp, as a second write within
-  // the file system's time granule would not: a file this new is read every time.
-  const int fd = ::open(File(first_).c_str(), O_RDWR | O_CLOEXEC);
-  void* bytes = ::mmap(nullptr, 4, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  ASSERT_NE(bytes, MAP_FAILED);
-  for (const Hundredths value : {1111, 2222, 3333}) {
-    std::memcpy(bytes, Bytes_Of(value).data(), 4);
-    EXPECT_EQ(cache.Read(Wait), value);
-  }
-  ::munmap(bytes, 4);
-  ::close(fd);
-  fs::remove(File(first_));
-  EXPECT_EQ(cache.Read(Wait), 3333) << "a missing file reads as the last value seen";
 }
 
 // Where anyone may write, another user's link could aim a write at any file of ours: it
