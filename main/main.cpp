@@ -27,11 +27,9 @@ namespace {
 using namespace nk::main;
 
 // TERM, the start-up options, the terminal's rows and the greeting; false when the
-// options ended the run. Nothing draws before the key loop's first request, so
-// Terminal.Kind is set unshared.
+// options ended the run. Nothing draws yet, so Terminal.Kind is set unshared.
 bool Start_Up(int argc, char** argv, Terminal& terminal, Terminal_Settings& settings, int& status) {
   terminal.Kind = Kind_From_Environment();
-  terminal.Old_Pwd.clear();
   const Startup_Outcome outcome = Run_Startup_Options(argc, argv, terminal);
   if (!outcome.Go_On) {
     status = outcome.Exit_Status;
@@ -47,22 +45,18 @@ bool Start_Up(int argc, char** argv, Terminal& terminal, Terminal_Settings& sett
   return true;
 }
 
-// Bytes in the terminal's queue at its last count, less those read since. While some are
-// left a key is known to be waiting: a paste asks the terminal once per batch, not twice
-// per byte. Only the key loop's thread uses it.
+// Bytes in the terminal's queue at its last count, less those read since: a paste asks
+// the terminal once per batch, not twice per byte. The key loop's thread only.
 int counted_waiting = 0;
 
-// True when a key typed on the terminal can be read without waiting. Input that is not a
-// terminal (a pipe, a file) is no typing: its output keeps every frame, byte for byte.
+// A key typed on the terminal can be read without waiting. Input from a pipe or a file
+// is no typing: its output keeps every frame, byte for byte.
 bool Input_Waiting() {
   static const bool typed = ::isatty(STDIN_FILENO) == 1;
-  if (!typed) {
-    return false;
-  }
-  if (counted_waiting == 0 && ::ioctl(STDIN_FILENO, FIONREAD, &counted_waiting) != 0) {
+  if (typed && counted_waiting == 0 && ::ioctl(STDIN_FILENO, FIONREAD, &counted_waiting) != 0) {
     counted_waiting = 0;
   }
-  return counted_waiting > 0;
+  return typed && counted_waiting > 0;
 }
 
 // The next byte, one at a time still: bytes after an Enter belong to the program it starts.
@@ -78,11 +72,9 @@ std::optional<unsigned char> Read_Key_Byte(const std::function<void()>& on_conti
   return tty::Read_Byte(on_continue);
 }
 
-// The key loop's way to the terminal thread. A run of characters that are no control
-// characters, read while more input was waiting, goes out as one Key request: a paste is
-// appended under one hold of Line_Lock and drawn once. Control characters and sequences
-// stay one request each, in order, and nothing is read past them into a run: the bytes
-// after an Enter belong to the program it starts.
+// Plain characters read while more input was waiting go out as one Key request: a paste
+// is appended under one hold of Line_Lock and drawn once. Control characters and sequences
+// stay one request each, in order.
 class Request_Sender {
  public:
   explicit Request_Sender(Terminal_Thread& thread) : thread_(thread) {}
@@ -109,16 +101,12 @@ class Request_Sender {
       counted_waiting = 0;
     }
   }
-  // Before a read that may block: the run goes out, and a request sent with input
-  // waiting gets the one that was promised to follow it.
+  // Before a read that may block: the run goes out, or the Refresh promised by a request
+  // sent with input waiting.
   void Before_Read() {
-    if ((run_.empty() && !promised_) || Input_Waiting()) {
-      return;  // asks the terminal only when there is something to send
-    }
-    if (!run_.empty()) {
-      Send_Run(false);
-    } else {
-      Call({Request_Kind::Refresh});  // the one promised
+    // The terminal is asked only when there is something to send.
+    if ((!run_.empty() || promised_) && !Input_Waiting()) {
+      run_.empty() ? Call({Request_Kind::Refresh}) : Send_Run(false);
     }
   }
   // Once the loop has ended: what it read still reaches the line, with no frame.
@@ -144,9 +132,8 @@ class Request_Sender {
   bool promised_ = false;  // the last request went out with input waiting
 };
 
-// Reads keys in raw mode until Escape twice or the end of input. Under NONE no key is
-// decoded, so the terminal keeps its lines and signal keys: Control-D and Control-C end
-// the run.
+// Reads keys until Escape twice or the end of input. Under NONE the terminal keeps its
+// lines and signal keys: Control-D and Control-C end the run.
 void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
   const tty::Key_Loop_Signals signals;
   const tty::Keyboard_Mode keyboard(kind == Terminal_Kind::XTERM  ? tty::Keyboard::XTERM_KEYS
@@ -155,9 +142,7 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
   Request_Sender sender(thread);
   auto send = [&sender](const Terminal_Request& request) { sender.Send(request); };
   nk::text::Utf8_Reader reader([&sender, &send] {
-    // The waiting bytes may end inside a sequence or in a byte that is no key: what they
-    // left goes out before the read blocks, not a deamon period later.
-    sender.Before_Read();
+    sender.Before_Read();  // not a deamon period later
     // Continued after a stop: the screen may hold anything now.
     const auto byte = Read_Key_Byte([&send] { send({Request_Kind::Refresh}); });
     nk::stamps::Stamp(nk::stamps::Point::KEY);
@@ -176,9 +161,7 @@ void Key_Loop(Terminal_Kind kind, Terminal_Thread& thread) {
 }
 
 // A closed standard descriptor would be taken by the first file nelk opens (the key loop
-// would wait on its own wake-up pipe as input, frames and a command's output would go to
-// that pipe): each is opened on /dev/null instead, so a closed input is the end of input
-// and a closed output swallows the frames.
+// would read its own wake-up pipe, frames would go into it): /dev/null takes its place.
 void Open_Standard_Descriptors() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
     if (::fcntl(fd, F_GETFD) < 0 &&
@@ -196,17 +179,15 @@ int main(int argc, char** argv) {
   tty::Install();
   nk::shared::Pin_Total_Directory();
   Terminal terminal;
-  // Made only once the options let the run go on: a one-shot (-t, -v ...) starts no
-  // thread and builds no table, so it ends about as fast as a bare process.
+  // A one-shot run (-t, -v ...) starts no thread and builds no table.
   std::unique_ptr<Terminal_Thread> thread;
   Terminal_Settings settings;
   int status = 0;
   bool loop_ended = false;
   try {
     if (Start_Up(argc, argv, terminal, settings, status)) {
-      auto starting = std::make_unique<Terminal_Thread>(terminal, settings);
-      starting->Start();  // a thread that failed to start is not asked to Quit below
-      thread = std::move(starting);
+      thread = std::make_unique<Terminal_Thread>(terminal, settings);
+      thread->Start();
       Key_Loop(terminal.Kind, *thread);
       loop_ended = true;
     }
@@ -219,8 +200,7 @@ int main(int argc, char** argv) {
     thread->Stop();  // Quit, refused harmlessly when the key loop sent it
     thread->Join();
   }
-  // No frame can follow now. Without it the parent shell's prompt would start on the
-  // last frame's row, right after nelk's prompt.
+  // No frame can follow now; the parent shell's prompt must not start on nelk's row.
   if (loop_ended && ::isatty(STDOUT_FILENO) == 1) {
     Write_Whole(STDOUT_FILENO, "\n");
   }

@@ -34,15 +34,7 @@ Terminal_Kind Kind_From_Environment() {
 }
 
 std::string_view Image(Terminal_Kind kind) {
-  switch (kind) {
-    case Terminal_Kind::LINUX:
-      return "LINUX";
-    case Terminal_Kind::XTERM:
-      return "XTERM";
-    case Terminal_Kind::NONE:
-      break;
-  }
-  return "NONE";
+  return kind == Terminal_Kind::LINUX ? "LINUX" : kind == Terminal_Kind::XTERM ? "XTERM" : "NONE";
 }
 
 }  // namespace nk::main

@@ -1,11 +1,8 @@
-// The start-up options: help, version, the forced terminal kind, and the one-shot
-// actions on the persistent total. The first of -h, -v, -i, -a, -r, -t that is set decides
-// the run; a valid -N only sets the terminal kind and lets the testing go on.
-//
-// Exit status when the run ends here: 0 after a one-shot action; 2 for a usage error (a
-// bad switch, a missing value, a malformed configuration file, an unknown terminal kind,
-// a value that is not a number or a total out of range); 1 when a file cannot be used.
-// Every failure ends the run: going on to the key loop would hide it.
+// The first of -h, -v, -i, -a, -r, -t that is set decides the run; a valid -N only sets
+// the terminal kind. Exit status when the run ends here: 0 after a one-shot action; 2 for
+// a usage error (a bad switch or configuration file, an unknown terminal kind, a bad
+// number, a total out of range); 1 when a file cannot be used. Every failure ends the
+// run: going on to the key loop would hide it.
 #include "startup_options.hpp"
 
 #include <algorithm>
@@ -23,73 +20,52 @@
 namespace nk::main {
 namespace {
 
-using interfaces::Interface_Record;
-using parameters::Option_Kind;
-
 using errors::File_Status;
 using errors::Startup_Error;
 using errors::Usage_Status;
+using interfaces::Interface_Record;
+using parameters::Option_Kind;
 
 constexpr Startup_Outcome Ends(int status) {
   return {false, status};
 }
 
-std::string Switch_Of(Option_Kind option) {
-  return std::string("-") + parameters::Describe(option)->Switch;
-}
-
-// The option's value as 8-bit text; nullopt when it holds a character above U+00FF, which
-// narrowing would turn into a blank and so let "€5" pass for 5 or "€xterm" for xterm.
+// The option's value as 8-bit text; nullopt for a character above U+00FF, which narrowing
+// would turn into a blank and so let "€5" pass for 5 or "€xterm" for xterm.
 std::optional<std::string> Value_Text(const parameters::Parameter_Record& record) {
   const auto value = record.Value.value_or(U"");
-  if (!text::Is_Latin1(value)) {
-    return std::nullopt;
-  }
-  return text::Narrow(value);
+  return text::Is_Latin1(value) ? std::optional(text::Narrow(value)) : std::nullopt;
 }
 
 std::string Shown_Value(const parameters::Parameter_Record& record) {
   return text::Encode_Utf8(record.Value.value_or(U""));
 }
 
-[[noreturn]] void Not_A_Number(const std::string& name,
-                               const parameters::Parameter_Record& record) {
-  throw Startup_Error(name + ": not a number from -999999.99 to 999999.99: " + Shown_Value(record),
+// `complaint` about the value of `option`, a usage error.
+[[noreturn]] void Bad_Value(Option_Kind option, const char* complaint,
+                            const parameters::Parameter_Record& record) {
+  throw Startup_Error(std::string("-") + parameters::Describe(option)->Switch + ": " + complaint +
+                          " from -999999.99 to 999999.99: " + Shown_Value(record),
                       Usage_Status);
 }
 
-[[noreturn]] void Sum_Out_Of_Range(const std::string& name,
-                                   const parameters::Parameter_Record& record) {
-  throw Startup_Error(
-      name + ": the new total would not be from -999999.99 to 999999.99: " + Shown_Value(record),
-      Usage_Status);
-}
-
-shared::Hundredths Number_Of(const std::string& name, const parameters::Parameter_Record& record) {
-  const auto text = Value_Text(record);
-  if (!text) {
-    Not_A_Number(name, record);
-  }
-  try {
-    return shared::To_Hundredths(*text);
-  } catch (const shared::Conversion_Error&) {
-    Not_A_Number(name, record);
-  }
-}
-
-// Runs the total action of `option` (INITIALIZE, ADD, REMOVE or TOTAL); the shared
-// module's errors become start-up errors here.
+// INITIALIZE, ADD, REMOVE or TOTAL.
 Startup_Outcome Total_Action(Option_Kind option, const parameters::Parameter_Record& record) {
-  const auto name = Switch_Of(option);
+  constexpr const char* Not_A_Number = "not a number";
+  constexpr const char* Out_Of_Range = "the new total would not be";
   try {
     if (option == Option_Kind::TOTAL) {
       std::cout << shared::Image(shared::Read_Total_Sum()) << '\n';
       return Ends(0);
     }
-    const shared::Hundredths value = Number_Of(name, record);
+    const auto text = Value_Text(record);
+    if (!text) {
+      Bad_Value(option, Not_A_Number, record);
+    }
+    const shared::Hundredths value = shared::To_Hundredths(*text);
     if (option == Option_Kind::INITIALIZE) {
       if (value < shared::Total_First || value > shared::Total_Last) {
-        Not_A_Number(name, record);
+        Bad_Value(option, Not_A_Number, record);
       }
       shared::Write_Total_Sum(value);
     } else if (option == Option_Kind::ADD) {
@@ -97,27 +73,27 @@ Startup_Outcome Total_Action(Option_Kind option, const parameters::Parameter_Rec
     } else {
       // The negation of the smallest count does not fit; its sum is out of range anyway.
       if (value == std::numeric_limits<shared::Hundredths>::min()) {
-        Sum_Out_Of_Range(name, record);
+        Bad_Value(option, Out_Of_Range, record);
       }
       shared::Add_To_Total_Sum(-value);
     }
     return Ends(0);
+  } catch (const shared::Conversion_Error&) {
+    Bad_Value(option, Not_A_Number, record);
   } catch (const shared::Range_Error&) {
-    Sum_Out_Of_Range(name, record);
+    Bad_Value(option, Out_Of_Range, record);
   } catch (const shared::File_Error& error) {
     throw Startup_Error(error.what(), File_Status);
   }
 }
 
 Startup_Outcome Decide(const Interface_Record& main_interface, Terminal& terminal) {
-  const auto help = main_interface.Get_Parameter(Option_Kind::HELP);
-  const auto version = main_interface.Get_Parameter(Option_Kind::VERSION);
   const auto term_name = main_interface.Get_Parameter(Option_Kind::TERM_NAME);
-  if (help.Set) {
+  if (main_interface.Get_Parameter(Option_Kind::HELP).Set) {
     main_interface.Put_Help(std::cout);
     return Ends(0);
   }
-  if (version.Set) {
+  if (main_interface.Get_Parameter(Option_Kind::VERSION).Set) {
     std::cout << versions::Version_Image(versions::Version, '.') << '\n';
     return Ends(0);
   }

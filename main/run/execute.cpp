@@ -1,6 +1,5 @@
-// Running a finished command line. Everything written here goes to std::cout, which is
-// flushed before a child starts and at the end, so nothing appears out of order with
-// the child's output or the next prompt.
+// Everything written here goes to std::cout, flushed before a child starts and at the
+// end, so nothing comes out of order with the child's output or the next prompt.
 #include "run/execute.hpp"
 
 #include <unistd.h>
@@ -10,11 +9,11 @@
 #include <iostream>
 #include <string>
 
+#include "nk-shared.hpp"
 #include "nk-shell.hpp"
 #include "nk-text.hpp"
 #include "run/path_search.hpp"
 #include "run/spawn.hpp"
-#include "run/total_line.hpp"
 #include "sync/semaphore_guard.hpp"
 #include "terminal/rows.hpp"
 #include "terminal/tty.hpp"
@@ -22,21 +21,32 @@
 namespace nk::main {
 namespace {
 
-constexpr const char* Interpreter = "/usr/bin/sh";
+// Adds the value of a total line (longer than a sign) to the stored total. A bad value,
+// or a value or sum out of range, writes "-: error" instead; a file that cannot be used,
+// its one-line error. False when nothing changed.
+bool Change_Total(std::string_view line) {
+  try {
+    const shared::Hundredths value = shared::To_Hundredths(line);
+    // The value alone must lie in range too, not only the sum: "+999999999" on a negative
+    // total would otherwise be accepted.
+    if (value >= shared::Total_First && value <= shared::Total_Last) {
+      shared::Add_To_Total_Sum(value);
+      return true;
+    }
+  } catch (const shared::Conversion_Error&) {
+  } catch (const shared::Range_Error&) {
+  } catch (const shared::File_Error& error) {
+    std::cout << error.what() << '\n';  // not the user's typing: the file and the reason
+    return false;
+  }
+  std::cout << "-: error\n";
+  return false;
+}
 
 // The argument of put and put_line: after the first blank, or the whole line.
 std::string_view Put_Argument(std::string_view line) {
   const std::size_t blank = line.find(' ');
   return blank == std::string_view::npos ? line : line.substr(blank + 1);
-}
-
-void Change_Directory_Locked(Shell_State& state, std::string_view line) {
-  const Semaphore_Guard guard(state.Directory_Lock);
-  try {
-    state.Term.Old_Pwd = shell::Change_Directory(line, state.Term.Old_Pwd, std::cout);
-  } catch (const shell::Directory_Error&) {
-    std::cout << "Directory not found\n";
-  }
 }
 
 // Alias substitution, PATH search and the run through the interpreter.
@@ -54,66 +64,49 @@ void Run_External(Shell_State& state, std::string line) {
     return;
   }
   const std::string text = shell::Command_Text(*full_path, name, line);
-  state.Last_Status = Run_On_Terminal([&text] {
-    return Run_Program(Interpreter, {"-c", text}, tty::Note_Program);
-  });
+  state.Last_Status = Run_On_Terminal([&text] { return Run_Program("/usr/bin/sh", {"-c", text}); });
 }
 
 void Dispatch(Shell_State& state, const std::string& line) {
+  using enum shell::Builtin_Command;
   switch (shell::Recognize_Builtin(line)) {
-    case shell::Builtin_Command::ALIAS:
-      shell::Define(line, state.Alias_Table, std::cout);
-      break;
-    case shell::Builtin_Command::UNALIAS:
-      shell::Undefine(line, state.Alias_Table);
-      break;
-    case shell::Builtin_Command::CD:
-      Change_Directory_Locked(state, line);
-      break;
-    case shell::Builtin_Command::SET:
-      shell::Define(line, state.Variable_Table, std::cout);
-      break;
-    case shell::Builtin_Command::UNSET:
-      shell::Undefine(line, state.Variable_Table);
-      break;
-    case shell::Builtin_Command::PUT:
+    case ALIAS:
+      return shell::Define(line, state.Alias_Table, std::cout);
+    case UNALIAS:
+      return shell::Undefine(line, state.Alias_Table);
+    case CD:
+      try {
+        const Semaphore_Guard guard(state.Directory_Lock);
+        state.Term.Old_Pwd = shell::Change_Directory(line, state.Term.Old_Pwd, std::cout);
+      } catch (const shell::Directory_Error&) {
+        std::cout << "Directory not found\n";
+      }
+      return;
+    case SET:
+      return shell::Define(line, state.Variable_Table, std::cout);
+    case UNSET:
+      return shell::Undefine(line, state.Variable_Table);
+    case PUT:
       shell::Put_Value(Put_Argument(line), state.Variable_Table, std::cout);
       std::cout << '\n';
-      break;
-    case shell::Builtin_Command::PUT_LINE:
-      shell::Put_Value_Line(Put_Argument(line), state.Variable_Table, std::cout);
-      break;
-    case shell::Builtin_Command::NONE:
-      Run_External(state, line);
-      break;
+      return;
+    case PUT_LINE:
+      return shell::Put_Value_Line(Put_Argument(line), state.Variable_Table, std::cout);
+    case NONE:
+      return Run_External(state, line);
   }
-}
-
-// Reports a failed last command, records the line and empties it.
-void Tail(Shell_State& state) {
-  if (state.Last_Status != 0) {
-    // Ended by a line end: the next prompt starts with a carriage return and would
-    // otherwise draw over the message before anyone could read it.
-    std::cout << "Error: errno = " << (state.Last_Status >= 0 ? " " : "") << state.Last_Status
-              << '\n';
-  }
-  state.History.Append(state.Line);
-  state.History_Position = 0;
-  state.Line.clear();
 }
 
 }  // namespace
 
 int Run_On_Terminal(const std::function<int()>& run) {
   std::cout.flush();
-  int status = 0;
-  {
+  const int status = [&run] {
     const tty::Cooked_Mode cooked;
-    status = run();
-  }
-  // Output the program left without a line end (printf foo, the terminal's ^C echo) would
-  // be drawn over by the next frame's CR, or have a message glued to it. The width is
-  // read now: the window may have changed meanwhile.
+    return run();
+  }();
+  // Output the program left without a line end (printf foo, the ^C echo) would be drawn
+  // over by the next frame's CR. The width is read now: the window may have changed.
   if (const auto columns = tty::Columns(STDOUT_FILENO)) {
     std::cout << Partial_Line_Guard(*columns) << std::flush;
   }
@@ -130,16 +123,22 @@ void Execute_Line(Shell_State& state) {
     }
     if (shell::Is_Total_Line(line)) {
       // A lone sign is the start of a number still being typed: leave it be.
-      if (line.size() > 1 && Change_Total(line, std::cout)) {
+      if (line.size() > 1 && Change_Total(line)) {
         state.Line.clear();
       }
     } else {
       Dispatch(state, line);
-      Tail(state);
+      if (state.Last_Status != 0) {
+        // With a line end: the next prompt starts with a CR and would draw over it.
+        std::cout << "Error: errno = " << (state.Last_Status >= 0 ? " " : "") << state.Last_Status
+                  << '\n';
+      }
+      state.History.Append(state.Line);
+      state.History_Position = 0;
+      state.Line.clear();
     }
   } catch (const std::exception& error) {
-    // No failure may end the terminal thread: the line is abandoned with one line of
-    // report, and the shell goes on with the next one.
+    // No failure may end the terminal thread: the line is abandoned with one line.
     std::cout << "Error: " << error.what() << '\n';
     state.Line.clear();
   }

@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace nk::main {
+namespace {
 
 bool Is_Executable_File(const std::string& path) {
   struct stat status {};
@@ -13,32 +16,24 @@ bool Is_Executable_File(const std::string& path) {
          ::faccessat(AT_FDCWD, path.c_str(), X_OK, AT_EACCESS) == 0;
 }
 
+}  // namespace
+
 std::optional<std::string> Search_Path(std::string_view name, std::string_view path_list) {
-  if (name.empty()) {
-    return std::nullopt;
-  }
   if (name.find('/') != std::string_view::npos) {
     std::string given(name);
     return Is_Executable_File(given) ? std::optional(given) : std::nullopt;
   }
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t colon = path_list.find(':', start);
-    const std::string_view directory =
-        path_list.substr(start, colon == std::string_view::npos ? colon : colon - start);
-    std::string candidate = directory.empty() ? std::string(".") : std::string(directory);
-    if (candidate.back() != '/') {
-      candidate += '/';
-    }
+  for (std::size_t start = 0; !name.empty() && start <= path_list.size();) {
+    const std::size_t colon = std::min(path_list.find(':', start), path_list.size());
+    std::string candidate(colon == start ? "." : path_list.substr(start, colon - start));
+    candidate += candidate.back() == '/' ? "" : "/";
     candidate += name;
     if (Is_Executable_File(candidate)) {
       return candidate;
     }
-    if (colon == std::string_view::npos) {
-      return std::nullopt;
-    }
     start = colon + 1;
   }
+  return std::nullopt;
 }
 
 }  // namespace nk::main

@@ -25,8 +25,7 @@ struct Shell_State {
   std::size_t Frame_Columns = 0;  // of the last one-row frame drawn
 
   // Terminal thread only.
-  shell::Wide_String_Set History{Table_Capacity};
-  // Entries in History, newest last; the set counts them itself.
+  shell::Wide_String_Set History{Table_Capacity};  // newest last
   std::size_t History_Count() const { return History.Count(); }
   std::size_t History_Position = 0;
   shell::Attribut_Table Alias_Table{Table_Capacity};

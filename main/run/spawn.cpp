@@ -13,35 +13,14 @@
 #include <cstdint>
 
 #include "nk-descriptor.hpp"
+#include "terminal/tty.hpp"
 
 extern char** environ;
 
 namespace nk::main {
-
-int Status_Of(int wait_status) {
-  if (WIFEXITED(wait_status)) {
-    return WEXITSTATUS(wait_status);
-  }
-  if (WIFSIGNALED(wait_status)) {
-    return 128 + WTERMSIG(wait_status);
-  }
-  return No_Process;
-}
-
 namespace {
 
-std::vector<char*> Argv_Of(const std::string& program, const std::vector<std::string>& arguments) {
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& argument : arguments) {
-    argv.push_back(const_cast<char*>(argument.c_str()));
-  }
-  argv.push_back(nullptr);
-  return argv;
-}
-
-// posix_spawn's error, 0 when `child` started. The child starts with every signal at its
-// default action and none blocked.
+// posix_spawn's error, 0 when `child` started.
 int Spawn(pid_t& child, const std::string& program, const std::vector<std::string>& arguments,
           const posix_spawn_file_actions_t* actions, bool own_group) {
   posix_spawnattr_t attributes;
@@ -56,43 +35,38 @@ int Spawn(pid_t& child, const std::string& program, const std::vector<std::strin
   sigemptyset(&none);
   posix_spawnattr_setsigdefault(&attributes, &all);
   posix_spawnattr_setsigmask(&attributes, &none);
-  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
-  if (own_group) {
-    posix_spawnattr_setpgroup(&attributes, 0);
-    flags |= POSIX_SPAWN_SETPGROUP;
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK |
+                                            (own_group ? POSIX_SPAWN_SETPGROUP : 0));
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& argument : arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
   }
-  posix_spawnattr_setflags(&attributes, flags);
-  const auto argv = Argv_Of(program, arguments);
+  argv.push_back(nullptr);
   const int error =
       posix_spawn(&child, program.c_str(), actions, &attributes, argv.data(), environ);
   posix_spawnattr_destroy(&attributes);
   return error;
 }
 
-// The process handle of a child; invalid on a kernel without process handles. By
-// number: the C library of this system declares pidfd_open without C linkage.
-Descriptor Process_Handle(pid_t child) {
-  return Descriptor(static_cast<int>(::syscall(SYS_pidfd_open, child, 0)));
-}
-
 }  // namespace
 
-int Run_Program(const std::string& program, const std::vector<std::string>& arguments,
-                void (*on_child)(pid_t)) {
+int Run_Program(const std::string& program, const std::vector<std::string>& arguments) {
   pid_t child = 0;
   const int error = Spawn(child, program, arguments, nullptr, false);
   if (error != 0) {
     return error == EACCES || error == ENOEXEC || error == EISDIR ? Cannot_Run : No_Process;
   }
-  if (on_child != nullptr) {
-    on_child(child);
+  tty::Note_Program(child);
+  int status = 0;
+  const pid_t ended = Restarted([&] { return ::waitpid(child, &status, 0); });
+  tty::Note_Program(0);
+  if (ended != child) {
+    return No_Process;
   }
-  int wait_status = 0;
-  const pid_t ended = Restarted([&] { return ::waitpid(child, &wait_status, 0); });
-  if (on_child != nullptr) {
-    on_child(0);
-  }
-  return ended == child ? Status_Of(wait_status) : No_Process;
+  return WIFEXITED(status)     ? WEXITSTATUS(status)
+         : WIFSIGNALED(status) ? 128 + WTERMSIG(status)
+                               : No_Process;
 }
 
 std::optional<Bounded_Child> Start_Bounded(const std::string& program,
@@ -113,14 +87,14 @@ std::optional<Bounded_Child> Start_Bounded(const std::string& program,
   if (error != 0) {
     return std::nullopt;
   }
-  return Bounded_Child{child, Process_Handle(child)};
+  // By number: this system's C library declares pidfd_open without C linkage.
+  return Bounded_Child{child, Descriptor(static_cast<int>(::syscall(SYS_pidfd_open, child, 0)))};
 }
 
 bool Wait_Within(const Bounded_Child& child, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {
-    int wait_status = 0;
-    const pid_t ended = ::waitpid(child.Pid, &wait_status, WNOHANG);
+    const pid_t ended = ::waitpid(child.Pid, nullptr, WNOHANG);
     if (ended == child.Pid || ended < 0) {  // WNOHANG: never waits, so never interrupted
       return true;
     }

@@ -1,8 +1,6 @@
-// The one request primitive of the program's threads. A caller hands a request to the
-// serving thread and blocks until the server has accepted it or, for a request with a
-// body, until the server has finished the body; the server takes one request at a time,
-// with or without a time-out. After Close no request is accepted and no caller blocks,
-// so a thread that has ended can never hang the one that still calls it.
+// The one request primitive of the program's threads: a caller blocks until the server
+// accepts its request or, for a request with a body, finishes the body. After Close
+// nothing is accepted and no caller blocks, so an ended thread never hangs its callers.
 #pragma once
 
 #include <chrono>
@@ -19,18 +17,16 @@ enum class Waits { ACCEPT, BODY };
 template <typename Request>
 class Rendezvous {
  public:
-  // A request taken by the server. For a BODY request the caller is released when this
-  // is Done or destroyed, so an exception in the body cannot leave the caller blocked.
+  // A taken request. A BODY caller is released by Done or the destructor, so an exception
+  // in the body cannot leave it blocked.
   class Accepted {
    public:
     Accepted(Accepted&& other) noexcept
         : owner_(std::exchange(other.owner_, nullptr)), request_(std::move(other.request_)) {}
-    Accepted& operator=(Accepted&&) = delete;
     ~Accepted() { Done(); }
 
-    // The request; for a BODY request, what is left here is handed back to the caller.
+    // For a BODY request, what is left here goes back to the caller.
     Request& Get() { return request_; }
-    // Releases a BODY caller now; nothing for an ACCEPT request or when done already.
     void Done() {
       if (owner_ != nullptr) {
         std::exchange(owner_, nullptr)->Finish(std::move(request_));
@@ -44,13 +40,7 @@ class Rendezvous {
     Request request_;
   };
 
-  Rendezvous() = default;
-  Rendezvous(const Rendezvous&) = delete;
-  Rendezvous& operator=(const Rendezvous&) = delete;
-
-  // Blocks until the server accepts `request` (ACCEPT) or finishes its body (BODY; then
-  // `request` holds what the server left in it). False, at once, when the server has
-  // closed, or closes before accepting.
+  // False, at once, when the server has closed or closes before accepting.
   bool Call(Request& request, Waits waits) {
     std::unique_lock lock(mutex_);
     callers_.wait(lock, [this] { return closed_ || call_ == nullptr; });  // one at a time
@@ -65,15 +55,14 @@ class Rendezvous {
   }
   bool Call(Request&& request, Waits waits) { return Call(request, waits); }
 
-  // Blocks until a request arrives; nullopt once closed.
+  // nullopt once closed.
   std::optional<Accepted> Accept() {
     std::unique_lock lock(mutex_);
     server_.wait(lock, [this] { return closed_ || Placed(); });
     return Take(lock);
   }
 
-  // As Accept, but also nullopt when no request arrives within `timeout`, counted from
-  // this call.
+  // Also nullopt when no request arrives within `timeout`.
   template <typename Rep, typename Period>
   std::optional<Accepted> Accept_For(std::chrono::duration<Rep, Period> timeout) {
     std::unique_lock lock(mutex_);
@@ -81,8 +70,7 @@ class Rendezvous {
     return Take(lock);
   }
 
-  // From now on nothing is accepted: waiting and later callers return false. A body
-  // already accepted still releases its caller when done.
+  // A body already accepted still releases its caller when done.
   void Close() {
     {
       const std::lock_guard lock(mutex_);
@@ -132,7 +120,6 @@ class Rendezvous {
     Release(lock);
   }
 
-  // The taken call is over; the next caller may place its request.
   void Release(std::unique_lock<std::mutex>& lock) {
     call_->Status = State::SERVED;
     call_ = nullptr;

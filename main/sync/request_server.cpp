@@ -9,8 +9,7 @@
 namespace nk::main {
 
 std::thread Start_Named_Thread(const char* name, std::function<void(std::latch&)> body) {
-  // Shared with the new thread: wait() may return while count_down is still inside the
-  // latch, and a latch on this stack would then be gone under it.
+  // Shared: wait() may return while count_down is still inside the latch.
   auto started = std::make_shared<std::latch>(1);
   std::thread thread([name, started, body = std::move(body)] {
     ::pthread_setname_np(::pthread_self(), name);

@@ -1,7 +1,5 @@
-// Holding Line_Lock or Directory_Lock for a scope, so that no return or exception leaves
-// it taken and the other threads waiting for ever. Line_Lock is always taken first: the
-// screen samples under Directory_Lock while it holds Line_Lock, so a thread that held
-// Directory_Lock and then waited for Line_Lock would stop both for good.
+// Line_Lock or Directory_Lock held for a scope. Line_Lock is always taken first: the
+// screen samples under Directory_Lock while holding Line_Lock, so the other order deadlocks.
 #pragma once
 
 #include <semaphore>

@@ -24,8 +24,7 @@ inline pid_t Thread_Named(const std::string& name) {
 }
 
 // Blocks until thread `tid` (once set) sleeps in a futex wait on a word among the `size`
-// bytes at `object` (one of its mutexes or condition variables), or on any word for a
-// null `object`. True when that wait has a deadline.
+// bytes at `object`, or on any word for a null `object`. True when that wait has a deadline.
 inline bool Wait_Asleep_In(const std::atomic<pid_t>& tid, const void* object = nullptr,
                            std::size_t size = 0) {
   const auto low = reinterpret_cast<std::uintptr_t>(object);

@@ -22,8 +22,8 @@ using namespace std::chrono_literals;
 // Only keeps a broken primitive from hanging the run; never expires on a loaded machine.
 constexpr auto Guard = 30s;
 
-// An ACCEPT caller goes on while the work is done; a BODY caller gets the body's result
-// only once the body is done, also when the body throws, or closes the inbox.
+// A BODY caller gets the body's result only once the body is done, also when the body
+// throws or closes the inbox.
 TEST(Rendezvous, CallerWaitsForAcceptanceOrForTheWholeBody) {
   Rendezvous<int> inbox;
   EXPECT_FALSE(inbox.Accept_For(1ms).has_value());
@@ -57,8 +57,7 @@ TEST(Rendezvous, CallerWaitsForAcceptanceOrForTheWholeBody) {
   server.join();
 }
 
-// Requests from many callers at once, one at a time, none lost, while the server's short
-// time-outs keep running out just as a request is placed.
+// None lost or served twice while the server's short time-outs keep running out.
 TEST(Rendezvous, ManyCallersRacingTimeOutsAreAllServedOnce) {
   constexpr int Callers = 8;
   constexpr int Each = 400;
@@ -90,13 +89,12 @@ TEST(Rendezvous, ManyCallersRacingTimeOutsAreAllServedOnce) {
   EXPECT_EQ(std::set<int>(served.begin(), served.end()).size(), served.size()) << "one twice";
 }
 
-// Close wakes a server asleep in a wait that would outlast the guard, and turns away a
-// caller asleep before any server took its request, and every later call.
+// Close wakes a server asleep in a long wait, turns away a caller asleep before any server
+// took its request, and every later call.
 TEST(Rendezvous, CloseTurnsAwaySleepersAndLaterCalls) {
   Rendezvous<int> idle;      // a server, no caller
   Rendezvous<int> unserved;  // a caller, no server
-  std::atomic<pid_t> server = 0;
-  std::atomic<pid_t> caller = 0;
+  std::atomic<pid_t> server = 0, caller = 0;
   std::counting_semaphore<2> woken{0};
   std::jthread serving([&] {
     server = ::gettid();
@@ -115,7 +113,6 @@ TEST(Rendezvous, CloseTurnsAwaySleepersAndLaterCalls) {
   EXPECT_TRUE(woken.try_acquire_for(Guard) && woken.try_acquire_for(Guard));
   EXPECT_FALSE(unserved.Call(2, Waits::ACCEPT));
   EXPECT_FALSE(unserved.Accept().has_value());
-  EXPECT_FALSE(idle.Accept_For(1ms).has_value());
   EXPECT_TRUE(idle.Is_Closed());
 }
 

@@ -1,5 +1,4 @@
-// The terminal thread and its background threads, run for real against a fake sampler
-// in a temporary HOME that is also the working directory.
+// The terminal thread and its background threads, run for real against a fake sampler.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,16 +9,18 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <semaphore>
-#include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "asleep.hpp"
 #include "nk-shared.hpp"
 #include "screen/cpu_process.hpp"
 #include "screen/deamon.hpp"
 #include "screen/screen.hpp"
+#include "shell/scratch.hpp"
 #include "sync/semaphore_guard.hpp"
 #include "threads/terminal_thread.hpp"
 
@@ -30,60 +31,53 @@ using namespace nk::main;
 using namespace std::chrono_literals;
 
 std::string Read_File(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
 }
 
-// HOME and the working directory (so also where the total lives) in a temporary
-// directory, with a sampler that logs each run, and a file that receives the terminal output.
-class Threads : public ::testing::Test {
+// HOME, the working directory and the total in a fresh directory, a sampler logging its
+// runs, and a file for the terminal output.
+class Threads : public nk::shell::Scratch_Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "nelk-threads-XXXXXX").string();
-    dir_ = ::mkdtemp(pattern.data());
-    fs::current_path(dir_);
+    Scratch_Test::SetUp();
+    dir_ = root_;
     ASSERT_TRUE(nk::shared::Pin_Total_Directory());
     nk::shared::Write_Total_Sum(0);
     ::setenv("HOME", dir_.c_str(), 1);
-    Sampler("42.5");
+    Sampler("42.5\\n");
     output_ = ::open((dir_ / "output").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     ASSERT_GE(output_, 0);
   }
   void TearDown() override {
     ::close(output_);
     nk::shared::Unpin_Total_Directory();
-    fs::current_path(old_cwd_);
-    fs::remove_all(dir_);
     ::setenv("HOME", home_.c_str(), 1);
+    Scratch_Test::TearDown();
   }
 
-  // A sampler that notes its run and prints `usage` (nothing at all for "").
+  // A sampler that notes its run and prints `usage`.
   void Sampler(const std::string& usage) {
-    const std::string print = usage.empty() ? ":" : "printf '%s\\n' '" + usage + "'";
     const fs::path cpu = dir_ / "bin" / "cpu";
     fs::create_directories(cpu.parent_path());
-    std::ofstream(cpu) << "#!/bin/sh\necho run >> '" << (dir_ / "runs").string() << "'\n"
-                       << print << "\n";
+    std::ofstream(cpu) << "#!/bin/sh\necho run >> '" << (dir_ / "runs").string() << "'\nprintf '"
+                       << usage << "'\n";
     fs::permissions(cpu, fs::perms::owner_all);
   }
   auto Runs() const { return std::ranges::count(Read_File(dir_ / "runs"), '\n'); }
   std::string Output() const { return Read_File(dir_ / "output"); }
 
-  // As found, for the tests that follow in this process.
-  const std::string home_ = std::getenv("HOME") ? std::getenv("HOME") : "";
-  const fs::path old_cwd_ = fs::current_path();
+  const std::string home_ = std::getenv("HOME") ? std::getenv("HOME") : "";  // as found
   fs::path dir_;
   int output_ = -1;
 };
 
-// The figure's format, a blank field before the first sample and the sample file removed:
-// prompt_test.cpp and tests/e2e.
+// The figure's format, a sample before the first good one: prompt_test.cpp, tests/e2e.
 TEST_F(Threads, UsageSurvivesBadSamples) {
   std::binary_semaphore directory_lock{1};
   Cpu_Process cpu(directory_lock);
   cpu.Start();
-  const std::optional<std::string> usages[] = {"7", "", std::nullopt};
+  const std::optional<std::string> usages[] = {"7\\n", "", std::nullopt};
   for (const auto& usage : usages) {
     usage ? Sampler(*usage) : (void)fs::remove(dir_ / "bin" / "cpu");
     // An empty file and a missing sampler keep the last figure.
@@ -101,13 +95,10 @@ TEST_F(Threads, DeamonRedrawsWhenIdleAndNeverWhilePaused) {
   std::counting_semaphore<> redrawn{0};
   Deamon deamon([&] { redrawn.release(); }, 1ms);
   deamon.Start();
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(redrawn.try_acquire_for(30s));
-  }
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(redrawn.try_acquire_for(30s));
   deamon.Pause();
   deamon.Pause();
-  while (redrawn.try_acquire()) {
-  }
+  while (redrawn.try_acquire()) continue;
   EXPECT_FALSE(Wait_Asleep_In(Thread_Named("deamon")));  // no deadline: no redraw to come
   EXPECT_FALSE(redrawn.try_acquire());
   deamon.Resume();  // one Resume undoes both Pauses
@@ -117,11 +108,10 @@ TEST_F(Threads, DeamonRedrawsWhenIdleAndNeverWhilePaused) {
   deamon.Join();
 }
 
-// The first frame blanks what the state says was drawn before; a total file damaged after
-// a good read shows as "?.??" at the last total's width. Prompt fields: tests/e2e.
+// The first frame blanks the line and total the state says were drawn before; a total file
+// damaged after a good read shows as "?.??" at the last total's width. Prompt fields: tests/e2e.
 TEST_F(Threads, ScreenBlanksThePreviousFrameAndKeepsGoingOnADamagedTotal) {
-  Terminal terminal;
-  terminal.Kind = Terminal_Kind::XTERM;
+  Terminal terminal{Terminal_Kind::XTERM, ""};
   Shell_State state(terminal);
   state.Line = U"ls \U0001F600";
   state.Previous_Length = 4;
@@ -130,7 +120,6 @@ TEST_F(Threads, ScreenBlanksThePreviousFrameAndKeepsGoingOnADamagedTotal) {
   Screen screen(state, cpu, output_, false);
   cpu.Start();
   screen.Start();
-  // "\r" prompt blanks "\r" prompt line; the prompt, with its clock, as drawn.
   const auto expect_frame = [](const std::string& frame, const char* total, std::size_t blanks) {
     const std::string prompt = frame.substr(1, frame.find("$ ") + 1);
     EXPECT_TRUE(prompt.ends_with(total)) << prompt;
@@ -143,32 +132,15 @@ TEST_F(Threads, ScreenBlanksThePreviousFrameAndKeepsGoingOnADamagedTotal) {
   expect_frame(first, ": 123456.78$ ", 4 + 5 + 6);
   fs::resize_file(dir_ / nk::shared::Total_File_Name, 2);
   screen.Refresh();
-  // The line drawn last time, the last total's width.
   expect_frame(Output().substr(first.size()), ":      ?.??$ ", 0 + 10 + 6);
   EXPECT_EQ(Runs(), 2);  // each redraw takes a fresh sample
   ASSERT_TRUE(state.Line_Lock.try_acquire());
   state.Line_Lock.release();
 }
 
-// Start returns with all four threads running. Until the key loop's first request the
-// periodic redraw is paused (asleep with no deadline, where a running one would wait out its
-// period), so a one-shot run draws nothing and never runs the sampler. The periodic
-// redraw after it: tests/e2e.
-TEST_F(Threads, StartReturnsWithEveryThreadRunningAndThePeriodicRedrawPaused) {
-  Terminal terminal;
-  Terminal_Thread thread(terminal, Terminal_Settings{output_, 24h});
-  thread.Start();
-  for (const char* name : {"terminal.proc", "cpu_process", "screen", "deamon"}) {
-    ASSERT_NE(Thread_Named(name), 0) << name;
-  }
-  EXPECT_FALSE(Wait_Asleep_In(Thread_Named("deamon")));
-  EXPECT_EQ(Output(), "");
-  EXPECT_EQ(Runs(), 0);
-}
-
-// A redraw every millisecond is often waiting for the line just as Enter starts a command
-// or Tab walks a folder: neither may wait for it holding the line nor leave it paused.
-// Lines of Tab, cd (under Directory_Lock, beside the sampler's runs) and totals.
+// A redraw every millisecond often waits for the line just as Enter runs cd (under
+// Directory_Lock) or a total, or Tab walks a folder: neither may hold the line while waiting
+// for it, nor leave it paused.
 TEST_F(Threads, CommandsRunWhileThePromptRedrawsEveryMillisecond) {
   fs::create_directory(dir_ / "xyz");
   Terminal terminal;
@@ -176,11 +148,9 @@ TEST_F(Threads, CommandsRunWhileThePromptRedrawsEveryMillisecond) {
   thread.Start();
   std::binary_semaphore typed{0};
   std::thread typist([&] {
-    for (int round = 0; round < 10; ++round) {
-      for (const char32_t key : std::u32string_view(U"cd xy\t\r+1\rcd ..\r+1\r")) {
+    for (int round = 0; round < 10; ++round)
+      for (const char32_t key : std::u32string_view(U"cd xy\t\r+1\rcd ..\r+1\r"))
         thread.Send({Request_Kind::Key, key});
-      }
-    }
     typed.release();
   });
   if (!typed.try_acquire_for(120s)) {
@@ -200,49 +170,48 @@ class Editor : public Threads {
  protected:
   void SetUp() override {
     Threads::SetUp();
-    terminal_.Kind = Terminal_Kind::XTERM;
     // No periodic redraw: every frame in the output comes from a request.
     thread_ = std::make_unique<Terminal_Thread>(terminal_, Terminal_Settings{output_, 24h});
     thread_->Start();
   }
-  // Every test ends with Quit: it stops the workers (Join waits for all four), and later
-  // requests are turned away instead of blocking.
+  // Quit stops the workers (Join waits for all four); later requests are turned away.
   void TearDown() override {
     EXPECT_TRUE(thread_->Send({Request_Kind::Quit, 0}));
     thread_->Join();
     EXPECT_FALSE(thread_->Send({Request_Kind::Key, U'x'}));
-    thread_.reset();
     Threads::TearDown();
   }
 
   void Send(Request_Kind kind) { ASSERT_TRUE(thread_->Send({kind, 0})); }
   void Type(std::u32string_view keys) {
-    for (const char32_t key : keys) {
-      ASSERT_TRUE(thread_->Send({Request_Kind::Key, key}));
-    }
+    for (const char32_t key : keys) ASSERT_TRUE(thread_->Send({Request_Kind::Key, key}));
   }
   std::u32string Line() {
     Semaphore_Guard hold(thread_->State().Line_Lock);
     return thread_->State().Line;
   }
-  // Returns once every earlier request, its redraw included, is finished. Rings the
-  // bell: Down with no recalled line.
+  // Returns once every earlier request and its redraw are done; rings the bell.
   void Settle() {
     ASSERT_EQ(thread_->State().History_Position, 0U);
     Send(Request_Kind::History_Forward);
   }
   auto Bells() const { return std::ranges::count(Output(), '\a'); }
 
-  Terminal terminal_;
+  Terminal terminal_{Terminal_Kind::XTERM, ""};
   std::unique_ptr<Terminal_Thread> thread_;
 };
 
-// Control characters other than the editing ones change nothing (Backspace on an empty
-// line neither); requests without an action leave the line alone and do not even redraw.
-TEST_F(Editor, OnlyEditingKeysChangeTheLine) {
-  Type(
-      U"\x7f"
-      U"a\u00e9\U0001F600\x01\x08\x1b\x85\x7f\x7f");
+// Start returns with every thread running and the periodic redraw paused (asleep with no
+// deadline). Other control characters, Backspace on an empty line, Enter on an empty line,
+// requests without an action and a Refresh right after a key's frame change and draw
+// nothing. Total lines, Control-L: tests/e2e.
+TEST_F(Editor, StartsPausedAndOnlyEditingKeysChangeOrRedrawTheLine) {
+  for (const char* name : {"terminal.proc", "cpu_process", "screen", "deamon"})
+    ASSERT_NE(Thread_Named(name), 0) << name;
+  EXPECT_FALSE(Wait_Asleep_In(Thread_Named("deamon")));
+  EXPECT_EQ(Output(), "");
+  EXPECT_EQ(Runs(), 0);
+  Type(U"\x7f\ra\u00e9\U0001F600\x01\x08\x1b\x85\x7f\x7f");
   Settle();
   const std::string before = Output();
   const auto runs = Runs();
@@ -256,11 +225,8 @@ TEST_F(Editor, OnlyEditingKeysChangeTheLine) {
   EXPECT_EQ(Output(), before + "\a");
   EXPECT_EQ(Runs(), runs);
   EXPECT_EQ(Line(), U"a");  // two Backspaces took two characters, not two bytes
-}
-
-TEST_F(Editor, RefreshRightAfterAKeyDrawsNothingNew) {
-  Settle();
-  const auto runs = Runs();
+  EXPECT_EQ(before.find('\n'), std::string::npos);
+  EXPECT_EQ(thread_->State().History_Count(), 0U);
   Type(U"x");
   Send(Request_Kind::Refresh);  // what the key loop sends before its next read
   Settle();
@@ -275,31 +241,17 @@ TEST_F(Editor, HistoryWalksBothWaysAndRingsAtEitherEnd) {
   Send(Request_Kind::History_Back);
   EXPECT_EQ(Bells(), 1);
   // Lines of two, three and four bytes a character, and a byte that is no UTF-8.
-  const char32_t* e1 = U"\u00e91 \u20ac\U0001F600";
-  const char32_t* e2 = U"e2\xdcff\u00e9";
-  for (const char32_t* line : {e1, e2}) {
-    thread_->State().History.Append(line);
+  const char32_t *e1 = U"\u00e91 \u20ac\U0001F600", *e2 = U"e2\xdcff\u00e9";
+  for (const char32_t* line : {e1, e2}) thread_->State().History.Append(line);
+  // Back or forward, the line then, the bells rung so far.
+  const std::tuple<bool, const char32_t*, int> steps[] = {
+      {true, e2, 1},  {true, e1, 1},   {true, e1, 2},  // the oldest, then the bell
+      {false, e2, 2}, {false, U"", 2}, {false, U"", 3}};
+  for (const auto& [back, line, bells] : steps) {
+    Send(back ? Request_Kind::History_Back : Request_Kind::History_Forward);
+    EXPECT_EQ(Line(), line);
+    EXPECT_EQ(Bells(), bells);
   }
-  for (const char32_t* expected : {e2, e1, e1}) {
-    Send(Request_Kind::History_Back);
-    EXPECT_EQ(Line(), expected);
-  }
-  EXPECT_EQ(Bells(), 2);
-  for (const char32_t* expected : {e2, U"", U""}) {
-    Send(Request_Kind::History_Forward);
-    EXPECT_EQ(Line(), expected);
-  }
-  EXPECT_EQ(Bells(), 3);
-}
-
-// Total lines: tests/e2e/interactive_commands_test.cpp; Control-L: tests/e2e/aftermath_test.cpp.
-TEST_F(Editor, EnterOnAnEmptyLineDoesNothing) {
-  Settle();
-  const std::string before = Output();
-  Type(U"\r");
-  Settle();
-  EXPECT_EQ(Output().find('\n', before.size()), std::string::npos);
-  EXPECT_EQ(thread_->State().History_Count(), 0U);
 }
 
 }  // namespace
