@@ -1,6 +1,5 @@
-// What programs and the terminal do to a running session: a hang-up during a command, a
-// shell killed while it held the foreground, descriptors left non-blocking, Control-L
-// without "clear". The input modes after a program: interactive_terminal_test.
+// What programs and the terminal do to a running session. The input modes after a program:
+// interactive_terminal_test.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -41,9 +40,8 @@ TEST(Aftermath, AKilledInteractiveShellLeavesTheNextLineWorking) {
   EXPECT_EQ(session.Run_Line("echo after"), "after\r\n");
 }
 
-// A program left the terminal non-blocking (O_NONBLOCK belongs to what nelk shares with
-// it) and the reader stalls: nelk's own output, a long listing, still arrives whole, and
-// so does every message after it.
+// A program left the terminal (shared with nelk) non-blocking and the reader stalls: nelk's
+// own output, a long listing, still arrives whole, and so does every message after it.
 TEST(Aftermath, NonBlockingOutputLosesNoByte) {
   Pty_Session session({.Columns = 200});
   for (int k = 0; k < 3000; ++k) session.Tree.Write_File("file" + std::to_string(100000 + k), "");

@@ -1,5 +1,4 @@
-// The screen as the user sees it: greeting, status line, keys typed ahead. Editing keys
-// and frames are unit-tested (tests/main); here, real bytes.
+// The screen as the user sees it. Editing keys and frames are unit-tested (tests/main).
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -59,21 +58,12 @@ TEST(InteractiveScreen, APasteWaitingBehindACommandIsDrawnOnce) {
   EXPECT_EQ(session.Run_Line(""), line.substr(5) + "\r\n");
 }
 
-// The shell reads no further than the Enter that starts a program: what follows is its.
-TEST(InteractiveScreen, AProgramStartedByKeysTypedAheadReadsTheKeysAfterThem) {
-  Pty_Session session;
-  session.Write("head -n 1\rtyped for head\n");
-  session.Wait_For("$ head -n 1\r\n");
-  EXPECT_EQ(session.Wait_For_Frame().Before, "typed for head\r\n" + Row_Guard(80));
-}
-
 TEST(InteractiveScreen, SkippedFramesStillBlankTheLongestLineShown) {
   Pty_Session session;
   session.Write("echo abcdef");
   session.Wait_For("$ echo abcdef");
   session.Write("\x7f\x7f\x7f");
-  // One frame for the three: the prompt's blank, then blanks over the 11 columns of the
-  // line last shown.
+  // One frame for the three: the prompt's blank, then blanks over the 11 columns last shown.
   const std::regex frame("\\$ {12}\\rXTERM:[^\\r]*\\$ echo abc");
   session.Wait_Until([&] { return std::regex_search(session.Unread(), frame); }, "one frame");
 }

@@ -1,6 +1,5 @@
-// The one-shot command line of the built program: exact output, exit status and bytes of
-// the total file, run in a fresh directory with TERM unset and empty input. Parsing and
-// range edge cases are unit-tested (tests/options, tests/shared); here, what reaches the user.
+// The one-shot command line: exact output, exit status and bytes of the total file. Parsing
+// and range edge cases are unit-tested (tests/options, tests/shared).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -115,8 +114,7 @@ TEST_F(OneShot, ErrorsWriteNothing) {
       {{"-x"}, top, "Invalid Switch -x\n" + Other_Error, 2, top},
       {{"-N", "xterm-256color", "-t"}, top, "Uncknow terminal name : xterm-256color\n", 2, top},
       {{"-a", "\xff"}, top, "value of -a: not valid UTF-8 at byte 1\n" + Other_Error, 2, top},
-      // A failed write keeps the old total; limit 2 lets the first write through halfway,
-      // so the old bytes must be put back; and no empty file is left.
+      // A failed write keeps the old total (limit 2: the old bytes put back from halfway).
       {{"-a", "1"}, old, Too_Large, 1, old, none, 0},
       {{"-i", "5"}, none, Too_Large, 1, none, none, 0},
       {{"-a", "1"}, old, Too_Large, 1, old, none, 2},
@@ -126,7 +124,7 @@ TEST_F(OneShot, ErrorsWriteNothing) {
 
 TEST_F(OneShot, ConfigurationFileMergesUnderTheCommandLine) {
   const std::string line = "configuration file .config_file, line ";
-  const std::string kind = "not a regular file or a pipe\n";
+  const std::string kind = ": not a regular file or a pipe\n" + Other_Error;
   const std::string missing =
       "configuration file missing.conf: cannot open: No such file or directory\n";
   tree_.Write_File("my.conf", "i42\nFother.conf\n");
@@ -146,12 +144,8 @@ TEST_F(OneShot, ConfigurationFileMergesUnderTheCommandLine) {
       {{"-Fé.conf"}, Bytes_Of(4500), " 45.00\n", 0, Bytes_Of(4500), "h\n"},
       {{"-F", "missing.conf", "-t"}, none, missing + Other_Error, 1, none, "h\n"},
       // Regular files and pipes only: a device might never end, a directory cannot be read.
-      {{"-F", "/dev/zero", "-t"},
-       none,
-       "configuration file /dev/zero: " + kind + Other_Error,
-       1,
-       none},
-      {{"-F", ".", "-t"}, none, "configuration file .: " + kind + Other_Error, 1, none},
+      {{"-F", "/dev/zero", "-t"}, none, "configuration file /dev/zero" + kind, 1, none},
+      {{"-F", ".", "-t"}, none, "configuration file ." + kind, 1, none},
   });
   // A pipe is read to its end, or to the first line longer than memory is given for.
   const auto piped = [&](const std::string& source) {

@@ -1,6 +1,5 @@
-// The builtins alias/set, unalias/unset, put/put_line and cd, seen through their output; the
-// text operations on command lines, alias substitution and the command text; the entry table,
-// the bounded history set, and the type rule of entries with their images.
+// The builtins seen through their output, the text operations on command lines, the entry
+// table, the bounded history set, and the type rule of entries with their images.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,8 +22,8 @@ namespace {
 
 using Steps = std::vector<std::pair<std::string, std::string>>;
 
-// Runs each line's builtin on one table, checking all it writes; PUT and PUT_LINE are given
-// the text after the first blank as the name. Returns the table.
+// Runs each line's builtin on one table, checking all it writes; PUT and PUT_LINE take the
+// text after the first blank as the name.
 Attribut_Table Run_Steps(const Steps& steps, std::size_t capacity = 2048) {
   Attribut_Table table(capacity);
   for (const auto& [line, output] : steps) {
@@ -221,8 +220,8 @@ TEST(Values, TypeRuleAndImages) {
     EXPECT_EQ(Image(Create("v", text)), text) << text;
 }
 
-// Rounded once, from the exact decimal value: no double rounding through double; the
-// images' six digits cannot show this.
+// Rounded once from the exact decimal value, not twice through double: the images' six
+// digits cannot show this.
 TEST(Values, StoredFloatsAreRoundedOnce) {
   EXPECT_EQ(Create("f", "0.1").Float_Value, 0.1F);
   EXPECT_EQ(Create("f", "16777217.0").Float_Value, 16777216.0F);
@@ -240,9 +239,8 @@ TEST(Text, RecognizeBuiltin) {
       {"setx=1", NONE}, {"put_", NONE}, {"ls -l", NONE},
       // clang-format on
   };
-  for (const auto& [line, command] : cases) {
+  for (const auto& [line, command] : cases)
     EXPECT_EQ(Recognize_Builtin(line), command) << "[" << line << "]";
-  }
 }
 
 TEST(Text, CommandNameAndSplitWords) {
@@ -326,9 +324,8 @@ TEST(Text, CommandTextReplacesOnlyTheProgramName) {
       {"/bin/echo", "echo", "echo $HOME | wc", "/bin/echo $HOME | wc"},
       // clang-format on
   };
-  for (const auto& [path, name, line, text] : cases) {
+  for (const auto& [path, name, line, text] : cases)
     EXPECT_EQ(Command_Text(path, name, line), text) << line;
-  }
 }
 
 }  // namespace
