@@ -6,7 +6,6 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -129,50 +128,43 @@ TEST(HostileEnvironment, DeepBracesAreCompletedOnASmallStack) {
   EXPECT_EQ(session.Ended(), 0);
 }
 
-// The program with the terminal as input and a pipe as output, as in `nelk | reader`.
-struct Piped_Output : Child {
-  Piped_Output() {
-    int ends[2];
-    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 || ::pipe2(ends, O_CLOEXEC))
-      throw std::runtime_error("openpty or pipe failed");
-    ::tcgetattr(slave, &initial);
-    Start({}, tree, slave, writer = ends[1]);
-    ::fcntl(Fd = ends[0], F_SETFL, O_NONBLOCK);
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (Screen.find("$ ") == std::string::npos && Pump(deadline)) {
-    }
-  }
-  ~Piped_Output() { Stop(), ::close(master), ::close(slave), ::close(writer); }
-  Temp_Tree tree;
-  int master = -1, slave = -1, writer = -1;
-  termios initial{};
-};
-
 TEST(HostileEnvironment, AFullOrClosedOutputPipeEndsInOrder) {
   for (const bool full : {true, false}) {
 #ifdef __SANITIZE_THREAD__
     // ThreadSanitizer holds a signal caught in a write back until the write returns: never.
     if (full) continue;
 #endif
-    Piped_Output run;
+    // The terminal as input and a pipe as output, as in `nelk | reader`.
+    const Temp_Tree tree;
+    int master = -1, slave = -1, ends[2];
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr) | ::pipe2(ends, O_CLOEXEC), 0);
+    termios initial{}, now{};
+    ::tcgetattr(slave, &initial);
+    Child run;
+    run.Start({}, tree, slave, ends[1]);
+    ::fcntl(run.Fd = ends[0], F_SETFL, O_NONBLOCK);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (run.Screen.find("$ ") == std::string::npos && run.Pump(deadline)) {
+    }
     ASSERT_NE(run.Screen.find("$ "), std::string::npos);
     // Filled through a description of its own: nelk's writes must still block.
-    const int filler = ::open(("/proc/self/fd/" + std::to_string(run.writer)).c_str(),
+    const int filler = ::open(("/proc/self/fd/" + std::to_string(ends[1])).c_str(),
                               O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     while (full && ::write(filler, "x", 1) == 1) {
     }
     ::close(filler);
     if (!full) ::close(std::exchange(run.Fd, -1));
-    [[maybe_unused]] const auto typed = ::write(run.master, "a", 1);  // its frame cannot go
+    [[maybe_unused]] const auto typed = ::write(master, "a", 1);  // its frame cannot go
     std::this_thread::sleep_for(100ms);
     if (full) ::kill(run.Pid, SIGTERM);
     // The end, without reading the pipe.
     for (int look = 0; look < 2000 && run.Running(); ++look) std::this_thread::sleep_for(10ms);
     EXPECT_EQ(run.Shell_Status(), 128 + (full ? SIGTERM : SIGPIPE));
-    termios now{};
-    ::tcgetattr(run.slave, &now);
-    EXPECT_TRUE(now.c_lflag == run.initial.c_lflag && now.c_iflag == run.initial.c_iflag);
+    ::tcgetattr(slave, &now);
+    EXPECT_TRUE(now.c_lflag == initial.c_lflag && now.c_iflag == initial.c_iflag);
     EXPECT_EQ(Left_In(run.Pid), std::vector<std::string>{});
+    run.Stop();
+    ::close(master), ::close(slave), ::close(ends[1]);
   }
 }
 

@@ -25,8 +25,7 @@ std::string Sample(const Temp_Tree& tree, const std::string& stat,
   return std::to_string(run.Exit()) + " " + run.Output;
 }
 
-// An aggregate line of `busy` and `idle` ticks (split over the fields that count), and
-// `processors` lines of processors.
+// An aggregate line of `busy` and `idle` ticks, and `processors` lines of processors.
 std::string Stat(int busy, int idle, int processors = 1) {
   std::string image =
       "cpu  " + std::to_string(busy - 7) + " 2 5 " + std::to_string(idle - 3) + " 3 0 0 0 0 0\n";

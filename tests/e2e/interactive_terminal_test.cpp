@@ -1,5 +1,4 @@
-// The terminal around the program: its modes on every way in and out, keyboards of each
-// kind, Control-C, and standard input that is not a terminal.
+// The terminal around the program: its modes, keyboards, Control-C, input on a pipe.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <termios.h>

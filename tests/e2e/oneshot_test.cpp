@@ -1,6 +1,7 @@
 // The one-shot command line: exact output, exit status and bytes of the total file. Parsing
 // and range edge cases are unit-tested (tests/options, tests/shared).
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,8 +53,9 @@ struct Case {
 class OneShot : public ::testing::Test {
  protected:
   Piped_Run Run(const std::vector<std::string>& arguments, std::optional<long> limit = {}) const {
-    return Run_Piped(
-        tree_, {.Term = none, .User = none, .Arguments = arguments, .File_Size_Limit = limit});
+    Session_Options options{.Term = none, .User = none, .Arguments = arguments};
+    if (limit) options.Limits = {{RLIMIT_FSIZE, *limit}};
+    return Run_Piped(tree_, options);
   }
   std::string Path(const std::string& name) const { return tree_.Work() + "/" + name; }
 

@@ -86,7 +86,6 @@ void Child::Start(const Session_Options& options, const Temp_Tree& tree, int in,
       environment.push_back(std::string(name) + "=" + value);
   const auto argv = Pointers(arguments), envp = Pointers(environment);
   const std::string work = tree.Work();
-  const auto limit = static_cast<rlim_t>(options.File_Size_Limit.value_or(0));
   Pid = ::fork();
   if (Pid < 0) throw std::runtime_error("fork failed");
   if (Pid > 0) return;
@@ -99,11 +98,7 @@ void Child::Start(const Session_Options& options, const Temp_Tree& tree, int in,
     ::_exit(125);
   // Whatever the test runner left open is not the program's: it starts with 0 to 2 only.
   ::close_range(3, ~0U, 0);
-  if (options.File_Size_Limit) {
-    const rlimit file_size{limit, limit};
-    ::signal(SIGXFSZ, SIG_IGN);
-    if (::setrlimit(RLIMIT_FSIZE, &file_size) != 0) ::_exit(126);
-  }
+  ::signal(SIGXFSZ, SIG_IGN);  // past RLIMIT_FSIZE a write fails (EFBIG), even as root
   for (const auto& [resource, value] : options.Limits) {
     const rlimit both{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
     if (::setrlimit(resource, &both) != 0) ::_exit(126);

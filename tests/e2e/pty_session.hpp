@@ -49,10 +49,8 @@ struct Session_Options {
   std::optional<std::string> User = "tester";
   std::string Cpu_Script = "#!/bin/sh\necho 1.0\n";
   std::vector<std::string> Arguments{};
-  std::vector<std::string> Environment{};  // added to HOME, PATH (unless given), TERM, USER
-  // RLIMIT_FSIZE, SIGXFSZ ignored: a real write failure (EFBIG) that even root meets.
-  std::optional<long> File_Size_Limit{};
-  std::vector<std::pair<int, long>> Limits{};  // setrlimit(first, second) in the program
+  std::vector<std::string> Environment{};      // added to HOME, PATH (unless given), TERM, USER
+  std::vector<std::pair<int, long>> Limits{};  // setrlimit(first, second), SIGXFSZ ignored
   unsigned short Columns = 80;                 // of the pseudo-terminal
   bool Wait_For_Start = true;  // the session's constructor waits for the first frame
 };

@@ -2,8 +2,8 @@
 // write of the total from the shell.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <string>
@@ -13,14 +13,6 @@
 
 namespace nk::pty_test {
 namespace {
-
-const std::string Total_File = "nk.shared.total_sum";
-
-// The kernel's name for what the process waits in.
-std::string Waiting_In(pid_t pid) {
-  std::ifstream file("/proc/" + std::to_string(pid) + "/wchan");
-  return std::string((std::istreambuf_iterator<char>(file)), {});
-}
 
 TEST(Reliability, TerminationSignalsEndEveryStateWithModesRestored) {
   enum State { STARTUP_BLOCKED_ON_PIPE, KEY_LOOP, COMMAND_RUNNING };
@@ -43,7 +35,11 @@ TEST(Reliability, TerminationSignalsEndEveryStateWithModesRestored) {
       Pty_Session session(options);
       if (state == STARTUP_BLOCKED_ON_PIPE) {
         ASSERT_TRUE(session.Wait_Until(
-            [&] { return Waiting_In(session.Pid) == "wait_for_partner"; }, "the blocked open"));
+            [&] {  // the kernel's name for what it waits in
+              std::ifstream file("/proc/" + std::to_string(session.Pid) + "/wchan");
+              return std::string(std::istreambuf_iterator<char>(file), {}) == "wait_for_partner";
+            },
+            "the blocked open"));
       }
       if (state == COMMAND_RUNNING) {
         session.Write("sleep 2; echo finished\r");
@@ -68,8 +64,9 @@ TEST(Reliability, ASampleFileThatIsNotARegularFileTakesNoSample) {
 
 TEST(Reliability, AFailedWriteOfATotalLineLeavesTheShellRunning) {
   const std::string old("\xd2\x04\x00\x00", 4);  // 12.34
-  Pty_Session session({.File_Size_Limit = 0});
-  session.Tree.Write_File(Total_File, old);  // as another process would, after the first frame
+  Pty_Session session({.Limits = {{RLIMIT_FSIZE, 0}}});
+  session.Tree.Write_File("nk.shared.total_sum",
+                          old);  // as another process would, after the first frame
   EXPECT_EQ(session.Run_Line("+5"), "nk.shared.total_sum: cannot write: File too large\r\n");
   EXPECT_EQ(session.Wait_For_Frame().Total, " 12.34") << "the old bytes, read by a redraw";
   // The line stays for another try, as after a typing mistake, which still reads "-: error".

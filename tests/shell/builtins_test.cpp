@@ -94,31 +94,20 @@ TEST(Builtins, FullHistorySetDropsItsOldestLine) {
   EXPECT_NO_THROW(Wide_String_Set(132072));
 }
 
-// Every cd test restores HOME.
-class Builtins_Cd : public Scratch_Test {
- protected:
-  void TearDown() override {
-    saved_home_ ? ::setenv("HOME", saved_home_->c_str(), 1) : ::unsetenv("HOME");
-    Scratch_Test::TearDown();
-  }
-  static std::string Cwd() { return fs::current_path().string(); }
-
-  // cd with `line` and `old_pwd`; the new Old_Pwd, or nothing when it threw Directory_Error.
-  std::optional<std::string> Cd(const std::string& line, const std::string& old_pwd) {
-    out_.str("");
-    try {
-      return Change_Directory(line, old_pwd, out_);
-    } catch (const Directory_Error&) {
-      return std::nullopt;
-    }
-  }
-
-  const std::optional<std::string> saved_home_ =
-      std::getenv("HOME") ? std::optional<std::string>(std::getenv("HOME")) : std::nullopt;
-  std::ostringstream out_;
-};
+using Builtins_Cd = Scratch_Test;
 
 TEST_F(Builtins_Cd, ChangesOnlyWhenItCanAndReturnsTheNewOldPwd) {
+  std::ostringstream out;
+  // The new Old_Pwd, or nothing when it threw Directory_Error.
+  const auto cd = [&out](const std::string& line, const std::string& old_pwd) {
+    out.str("");
+    try {
+      return std::optional(Change_Directory(line, old_pwd, out));
+    } catch (const Directory_Error&) {
+      return std::optional<std::string>();
+    }
+  };
+  const auto cwd = [] { return fs::current_path().string(); };
   const std::string r = root_;
   for (const char* dir : {"a/sub", "b", "my dir", "home", "locked"})
     fs::create_directories(r + "/" + dir);
@@ -143,19 +132,19 @@ TEST_F(Builtins_Cd, ChangesOnlyWhenItCanAndReturnsTheNewOldPwd) {
       {"cd   ", "kept", r + "/a/sub", r + "/home"},          // alone, it goes home
   };
   for (const auto& step : steps) {
-    EXPECT_EQ(Cd(step.line, step.old_pwd), step.result) << step.line;
-    EXPECT_EQ(Cwd(), step.cwd) << step.line;
-    EXPECT_EQ(out_.str(), "") << step.line;
+    EXPECT_EQ(cd(step.line, step.old_pwd), step.result) << step.line;
+    EXPECT_EQ(cwd(), step.cwd) << step.line;
+    EXPECT_EQ(out.str(), "") << step.line;
   }
   ::unsetenv("HOME");  // an unset HOME is an empty name, which no directory has
-  EXPECT_EQ(Cd("cd", "kept"), std::nullopt);
-  EXPECT_EQ(Cwd(), r + "/home");
+  EXPECT_EQ(cd("cd", "kept"), std::nullopt);
+  EXPECT_EQ(cwd(), r + "/home");
   // From a deleted working directory, the new Old_Pwd is empty.
   fs::create_directory(r + "/gone");
   ASSERT_EQ(::chdir((r + "/gone").c_str()), 0);
   ASSERT_EQ(::rmdir((r + "/gone").c_str()), 0);
-  EXPECT_EQ(Cd("cd " + r + "/a", "kept"), "");
-  EXPECT_EQ(Cwd(), r + "/a");
+  EXPECT_EQ(cd("cd " + r + "/a", "kept"), "");
+  EXPECT_EQ(cwd(), r + "/a");
 }
 
 TEST(Values, TypeRuleAndImages) {

@@ -1,5 +1,4 @@
-// UTF-8 decoding and encoding, blanks and letter case, and display columns: what the
-// terminal is given for each character and how wide it is.
+// UTF-8, blanks and letter case, and what the terminal is given for each character.
 #include <gtest/gtest.h>
 
 #include <algorithm>
