@@ -79,8 +79,11 @@ class OneShot : public ::testing::Test {
   Temp_Tree tree_;
 };
 
-TEST_F(OneShot, HelpAndVersionComeFirstAndTouchNothingElseTheTotalIsPrintedOrChanged) {
-  const auto twelve = Bytes_Of(1234);
+// Help and version come first and touch nothing else; errors write nothing.
+TEST_F(OneShot, OutputStatusAndTotalFileOfEachCommandLine) {
+  const auto twelve = Bytes_Of(1234), top = Bytes_Of(99999999);
+  const std::string corrupt = "nk.shared.total_sum: corrupt total file (fewer than four bytes)\n";
+  const std::string three("\x01\x02\x03", 3), range = " -999999.99 to 999999.99: ";
   Check({
       {{"-h", "-t"}, twelve, Help_Text, 0, twelve},
       {{"-vh"}, none, Help_Text, 0, none},
@@ -98,16 +101,6 @@ TEST_F(OneShot, HelpAndVersionComeFirstAndTouchNothingElseTheTotalIsPrintedOrCha
       {{"-a", "0.01"}, Bytes_Of(99999998), "", 0, Bytes_Of(99999999)},
       {{"-r", "0.01"}, Bytes_Of(-99999998), "", 0, Bytes_Of(-99999999)},
       {{"-r", "-5"}, none, "", 0, Bytes_Of(500)},
-  });
-}
-
-TEST_F(OneShot, ErrorsWriteNothing) {
-  const auto top = Bytes_Of(99999999);
-  const std::string corrupt = "nk.shared.total_sum: corrupt total file (fewer than four bytes)\n";
-  const std::string three("\x01\x02\x03", 3);
-  const std::string range = " -999999.99 to 999999.99: ";
-  const auto old = Bytes_Of(1234);
-  Check({
       {{"-a", "0.01"}, top, "-a: the new total would not be from" + range + "0.01\n", 2, top},
       {{"-i", "1000000"}, top, "-i: not a number from" + range + "1000000\n", 2, top},
       {{"-i", "€5"}, top, "-i: not a number from" + range + "€5\n", 2, top},
@@ -117,10 +110,10 @@ TEST_F(OneShot, ErrorsWriteNothing) {
       {{"-N", "xterm-256color", "-t"}, top, "Uncknow terminal name : xterm-256color\n", 2, top},
       {{"-a", "\xff"}, top, "value of -a: not valid UTF-8 at byte 1\n" + Other_Error, 2, top},
       // A failed write keeps the old total (limit 2: the old bytes put back from halfway).
-      {{"-a", "1"}, old, Too_Large, 1, old, none, 0},
+      {{"-a", "1"}, twelve, Too_Large, 1, twelve, none, 0},
       {{"-i", "5"}, none, Too_Large, 1, none, none, 0},
-      {{"-a", "1"}, old, Too_Large, 1, old, none, 2},
-      {{"-i", "5"}, old + "tail", Too_Large, 1, old + "tail", none, 2},
+      {{"-a", "1"}, twelve, Too_Large, 1, twelve, none, 2},
+      {{"-i", "5"}, twelve + "tail", Too_Large, 1, twelve + "tail", none, 2},
   });
 }
 

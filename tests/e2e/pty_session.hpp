@@ -71,8 +71,7 @@ struct Child {
   // Forks and runs the program with `in` as standard input and `out` as output and error.
   void Start(const Session_Options& options, const Temp_Tree& tree, int in, int out);
   bool Running();
-  // Reads what is available, waiting a little; false once nothing more can come or
-  // `deadline` has passed.
+  // Reads what is available; false once nothing more can come or `deadline` has passed.
   bool Pump(std::chrono::steady_clock::time_point deadline);
   int Wait_Exit();  // the wait status
   void Stop();      // kills it if still running
@@ -95,13 +94,11 @@ class Pty_Session : public Child {
   // Waits for `needle` in the unread bytes; what came before it. Consumes through it.
   std::string Wait_For(std::string_view needle);
   Frame Wait_For_Frame();  // the next whole frame; consumes through it
-  // Types `line` and Enter; what was written between the Enter's line end and the next
-  // frame (the command's output and messages), without the first Row_Guard.
+  // Types `line` and Enter; what came between its line end and the next frame, less a guard.
   std::string Run_Line(std::string_view line);
   termios Modes() const;        // as the program's standard input sees them
   bool Modes_Restored() const;  // as they were before the program started
-  // Waits for the end, which every way out must meet with the modes back and nothing of
-  // the program left running; Shell_Status().
+  // Shell_Status() at the end, which every way out meets: modes back, nothing left running.
   int Ended();
   std::string Unread() const { return Screen.substr(consumed_); }
   // Reads until `found` holds (looked at after every read, and at least every 20 ms).
@@ -115,8 +112,7 @@ class Pty_Session : public Child {
   std::size_t consumed_ = 0;
 };
 
-// The program with standard input, output and error on pipes, in `tree`: `input` is
-// written and closed.
+// The program on pipes, in `tree`: `input` is written and closed.
 struct Piped_Run {
   std::optional<int> Status;  // wait status; nullopt when it did not end in time
   std::string Output;         // standard output and error, as written
@@ -125,8 +121,7 @@ struct Piped_Run {
 Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options,
                     std::string_view input = "");
 
-// Live processes whose field of /proc/PID/stat after the name is `value`: 1 the parent,
-// 3 the session.
+// Live processes whose field of /proc/PID/stat after the name is `value` (1 parent, 3 session).
 std::vector<std::string> Processes(int field, pid_t value);
 // Processes still in `session`, after a little while for the kernel to carry out a SIGKILL.
 std::vector<std::string> Left_In(pid_t session);

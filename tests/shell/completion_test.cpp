@@ -262,8 +262,9 @@ TEST(PatternErrors, IllFormedPatternsAreRejectedWhenCompiled) {
       const std::string message = error.what();
       EXPECT_NE(message.find(fault), std::string::npos) << message;
       EXPECT_EQ(message.find('\n'), std::string::npos) << message;
-      if (pattern.size() < 100)
+      if (pattern.size() < 100) {
         EXPECT_NE(message.find('"' + pattern + '"'), std::string::npos) << message;
+      }
     }
   }
   // The largest well-formed patterns are still accepted.
