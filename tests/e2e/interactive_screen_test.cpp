@@ -58,6 +58,14 @@ TEST(InteractiveScreen, APasteWaitingBehindACommandIsDrawnOnce) {
   EXPECT_EQ(session.Run_Line(""), line.substr(5) + "\r\n");
 }
 
+// The shell reads no further than the Enter that starts a program: what follows is its.
+TEST(InteractiveScreen, AProgramStartedByKeysTypedAheadReadsTheKeysAfterThem) {
+  Pty_Session session;
+  session.Write("head -n 1\rtyped for head\n");
+  session.Wait_For("$ head -n 1\r\n");
+  EXPECT_EQ(session.Wait_For_Frame().Before, "typed for head\r\n" + Row_Guard(80));
+}
+
 TEST(InteractiveScreen, SkippedFramesStillBlankTheLongestLineShown) {
   Pty_Session session;
   session.Write("echo abcdef");
