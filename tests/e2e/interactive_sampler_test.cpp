@@ -60,9 +60,7 @@ TEST(InteractiveSampler, FiguresTheTimeSinceItsLastRun) {
 TEST(InteractiveSampler, DamagedStateIsAFirstRun) {
   // 100 ticks, 80 idle, 20.0 %; its check value computed apart (FNV-1a of the 47 bytes).
   const std::string kept = "00000000000000000100 00000000000000000080 0200 ";
-  const std::string check = "e8139a04\n";
-  std::string flipped = kept;
-  flipped[17] = '2';
+  const std::string check = "e8139a04\n", flipped = "00000000000000000200" + kept.substr(20);
   for (const std::string& content :
        {std::string(), kept + check, std::string("garbage\n"), std::string("100 80 20\n"),
         kept + "00000000\n", flipped + check, kept + check + std::string(100, 'x'),
