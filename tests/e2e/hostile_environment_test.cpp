@@ -8,8 +8,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -78,15 +78,11 @@ TEST(HostileEnvironment, AStopAtThePromptGivesTheModesBackUntilContinued) {
   // A parent in the same session runs nelk as a job, as a login shell would.
   Pty_Session session(
       {.Program = "/bin/sh", .Arguments = {"-c", "set -m; \"$0\"; read x; fg", NELK_BINARY}});
-  const auto children = Processes(1, session.Pid);
+  const auto children = Processes(1, std::to_string(session.Pid));
   ASSERT_EQ(children.size(), 1u);
   const pid_t nelk = std::stoi(children[0]);
   ASSERT_EQ(::kill(nelk, SIGTSTP), 0);
-  const auto stopped = [&] {
-    std::ifstream file("/proc/" + children[0] + "/stat");
-    const std::string text((std::istreambuf_iterator<char>(file)), {});
-    return text.substr(text.rfind(')') + 2, 1) == "T";
-  };
+  const auto stopped = [&] { return std::ranges::count(Processes(0, "T"), children[0]) == 1; };
   ASSERT_TRUE(session.Wait_Until(stopped, "the stop"));
   EXPECT_TRUE(session.Modes_Restored());
   session.Write("\n");  // read x; fg

@@ -271,7 +271,7 @@ Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options, std::
   return {child.Status, child.Screen};
 }
 
-std::vector<std::string> Processes(int field, pid_t value) {
+std::vector<std::string> Processes(int field, std::string_view value) {
   std::vector<std::string> found;
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
     if (!std::isdigit(entry.path().filename().string()[0])) continue;  // not a process
@@ -280,16 +280,15 @@ std::vector<std::string> Processes(int field, pid_t value) {
     std::istringstream rest(text.substr(text.rfind(')') + 1));
     std::vector<std::string> fields(4);
     for (auto& each : fields) rest >> each;
-    if (fields[field] == std::to_string(value) && fields[0] != "Z")
-      found.push_back(entry.path().filename());
+    if (fields[field] == value && fields[0] != "Z") found.push_back(entry.path().filename());
   }
   return found;
 }
 
 std::vector<std::string> Left_In(pid_t session) {
-  for (int look = 0; look < 200 && !Processes(3, session).empty(); ++look)
+  for (int look = 0; look < 200 && !Processes(3, std::to_string(session)).empty(); ++look)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return Processes(3, session);
+  return Processes(3, std::to_string(session));
 }
 
 }  // namespace nk::pty_test

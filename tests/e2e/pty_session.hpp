@@ -121,8 +121,9 @@ struct Piped_Run {
 Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options,
                     std::string_view input = "");
 
-// Live processes whose field of /proc/PID/stat after the name is `value` (1 parent, 3 session).
-std::vector<std::string> Processes(int field, pid_t value);
+// Live processes whose field of /proc/PID/stat after the name is `value` (0 state, 1 parent,
+// 3 session).
+std::vector<std::string> Processes(int field, std::string_view value);
 // Processes still in `session`, after a little while for the kernel to carry out a SIGKILL.
 std::vector<std::string> Left_In(pid_t session);
 
