@@ -1,6 +1,5 @@
 // The completion pattern against a plain backtracking matcher on short inputs: both agree
-// on which patterns are ill-formed and on every answer. The automaton's working state
-// must not grow with the text, which keeps each byte's work bounded and the match linear.
+// on which patterns are ill-formed and on every answer, and the state does not grow.
 #include <bitset>
 #include <cstdint>
 #include <cstdlib>

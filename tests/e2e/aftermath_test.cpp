@@ -1,6 +1,5 @@
-// What programs and the terminal do to a running session: a hang-up during a command, a
-// shell killed while it held the foreground, descriptors left non-blocking, Control-L
-// without "clear". The input modes after a program: interactive_terminal_test.
+// What programs and the terminal do to a running session. The input modes after a program:
+// interactive_terminal_test.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -18,7 +17,7 @@ TEST(Aftermath, AHangUpDuringACommandEndsItAndTheSession) {
   session.Write("sleep 1007\r");
   const auto sleeping = [&] {
     std::string name;
-    for (const auto& pid : Processes(3, session.Pid))
+    for (const auto& pid : Processes(3, std::to_string(session.Pid)))
       if (std::getline(std::ifstream("/proc/" + pid + "/comm"), name) && name == "sleep")
         return true;
     return false;
@@ -41,9 +40,8 @@ TEST(Aftermath, AKilledInteractiveShellLeavesTheNextLineWorking) {
   EXPECT_EQ(session.Run_Line("echo after"), "after\r\n");
 }
 
-// A program left the terminal non-blocking (O_NONBLOCK belongs to what nelk shares with
-// it) and the reader stalls: nelk's own output, a long listing, still arrives whole, and
-// so does every message after it.
+// A program left the terminal (shared with nelk) non-blocking and the reader stalls: nelk's
+// own output, a long listing, still arrives whole, and so does every message after it.
 TEST(Aftermath, NonBlockingOutputLosesNoByte) {
   Pty_Session session({.Columns = 200});
   for (int k = 0; k < 3000; ++k) session.Tree.Write_File("file" + std::to_string(100000 + k), "");
@@ -55,14 +53,7 @@ TEST(Aftermath, NonBlockingOutputLosesNoByte) {
                                  "O_NONBLOCK set"));
   session.Write("file\t");
   ::sleep(1);  // the reader stalls, the terminal's queue fills
-  auto listed = [&session] {
-    int count = 0;
-    for (auto at = session.Unread().find("/work/file1"); at != std::string::npos;
-         at = session.Unread().find("/work/file1", at + 1))
-      ++count;
-    return count;
-  };
-  EXPECT_TRUE(session.Wait_Until([&] { return listed() == 3000; }, "every name"));
+  for (int k = 0; k < 3000; ++k) session.Wait_For("/work/file1");  // every name
   session.Write("\x7f\x7f\x7f\x7fnone\r");
   session.Wait_For("\r\nCommand not found\r\n");
 }

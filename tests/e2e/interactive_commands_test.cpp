@@ -1,6 +1,5 @@
-// Command lines through the whole program: builtins, external programs, aliases, errors,
-// UTF-8 text, completed names and changes of the stored total, byte for byte on the
-// screen. The builtins' and aliases' edge cases are unit-tested (tests/shell).
+// Command lines through the whole program, byte for byte on the screen. The builtins' and
+// aliases' edge cases, and completion's quoting, are unit-tested (tests/shell).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,8 +35,7 @@ TEST(InteractiveCommands, BuiltinsExternalProgramsAliasesAndErrors) {
   };
   for (const auto& [line, output] : steps) EXPECT_EQ(session.Run_Line(line), output) << line;
   EXPECT_EQ(session.Tree.Read_File("out.txt"), "hi\n");
-  // History keeps the line as substituted; a recalled line runs as it is and becomes the
-  // newest entry, and Up starts again from there.
+  // History keeps the line as substituted; a recalled line runs as it is and is the newest.
   session.Write("\x1b[A\x1b[A\x1b[A");
   session.Wait_For("$ echo said a  b\r");
   EXPECT_EQ(session.Run_Line(""), "said a b\r\n");
@@ -51,12 +49,10 @@ TEST(InteractiveCommands, CompletedNamesAreFoundByTheCommandOrListed) {
   session.Tree.Write_File("bad\xff.dat", "BAD\n");
   session.Tree.Write_File("sub/beta1", "");
   session.Tree.Write_File("sub/beta2", "");
-  // On screen a raw byte is a visible U+FFFD; in the line it stays the byte. Quoting and
-  // UTF-8 names: tests/shell/completion_test.cpp, through a real sh.
+  // On screen a raw byte is a visible U+FFFD; in the line it stays the byte.
   session.Write("cat bad\t");
   session.Wait_For("$ cat " + work + "/bad\xef\xbf\xbd.dat");
   EXPECT_EQ(session.Run_Line(""), "BAD\r\n");
-  // A builtin's own quoting: tests/shell/completion_test.cpp.
   session.Write("ls sub/bet");
   session.Wait_For("$ ls sub/bet");
   session.Write("\t");

@@ -1,5 +1,4 @@
-// The rows around the prompt on a terminal: a program's last row kept, a narrower window
-// cleared where the terminal re-wraps. On a pipe, none of it: interactive_terminal_test.
+// The rows around the prompt on a terminal. On a pipe, none of it: interactive_terminal_test.
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 
@@ -40,8 +39,8 @@ TEST(InteractiveRows, ANarrowerWindowClearsTheWrappedRowsWhereTheTerminalRewraps
   session.Wait_Until([&] { return std::regex_search(session.Unread(), first_narrow); },
                      "the clear");
   EXPECT_EQ(session.Run_Line(""), line.substr(5) + "\r\n") << "the whole line runs";
-  // A program that narrows the window leaves rows of its own, not the frame's: nothing
-  // is cleared over them, and the row guard takes the new width.
+  // A program that narrows the window leaves rows of its own: nothing is cleared over them,
+  // and the row guard takes the new width.
   const std::string as(51, 'a');
   session.Write("stty cols 40; echo " + as + "\r");
   session.Wait_For("\r\n");

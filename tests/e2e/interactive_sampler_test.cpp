@@ -25,8 +25,7 @@ std::string Sample(const Temp_Tree& tree, const std::string& stat,
   return std::to_string(run.Exit()) + " " + run.Output;
 }
 
-// An aggregate line of `user` busy and `idle` idle ticks (split over the fields that
-// count), and `processors` lines of processors.
+// An aggregate line of `busy` and `idle` ticks, and `processors` lines of processors.
 std::string Stat(int busy, int idle, int processors = 1) {
   std::string image =
       "cpu  " + std::to_string(busy - 7) + " 2 5 " + std::to_string(idle - 3) + " 3 0 0 0 0 0\n";
@@ -61,9 +60,7 @@ TEST(InteractiveSampler, FiguresTheTimeSinceItsLastRun) {
 TEST(InteractiveSampler, DamagedStateIsAFirstRun) {
   // 100 ticks, 80 idle, 20.0 %; its check value computed apart (FNV-1a of the 47 bytes).
   const std::string kept = "00000000000000000100 00000000000000000080 0200 ";
-  const std::string check = "e8139a04\n";
-  std::string flipped = kept;
-  flipped[17] = '2';
+  const std::string check = "e8139a04\n", flipped = "00000000000000000200" + kept.substr(20);
   for (const std::string& content :
        {std::string(), kept + check, std::string("garbage\n"), std::string("100 80 20\n"),
         kept + "00000000\n", flipped + check, kept + check + std::string(100, 'x'),
@@ -83,14 +80,12 @@ TEST(InteractiveSampler, DamagedStateIsAFirstRun) {
 TEST(InteractiveSampler, ConcurrentRunsLeaveAGoodRecord) {
   const Temp_Tree tree;
   tree.Write_File("stat", Stat(20, 80));
-  const std::string run = std::string("'") + NELK_CPU_BINARY + "' & ";
-  std::string many;
-  for (int n = 0; n < 16; ++n) many += run;
+  std::string many, sixteen;
+  for (int n = 0; n < 16; ++n)
+    many += std::string("'") + NELK_CPU_BINARY + "' & ", sixteen += "20.0\n";
   const auto ran = Run_Piped(tree, {.Program = "/bin/sh",
                                     .Arguments = {"-c", many + "wait"},
                                     .Environment = {"NELK_CPU_PROC_STAT=stat"}});
-  std::string sixteen;
-  for (int n = 0; n < 16; ++n) sixteen += "20.0\n";
   EXPECT_EQ(ran.Output, sixteen);
   EXPECT_EQ(Sample(tree, Stat(50, 130)), "0 37.5\n");  // the kept reading is 100 and 80
 }

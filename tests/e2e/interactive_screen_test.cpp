@@ -1,5 +1,4 @@
-// The screen as the user sees it: greeting, status line, keys typed ahead. Editing keys
-// and frames are unit-tested (tests/main); here, real bytes.
+// The screen as the user sees it. Editing keys and frames are unit-tested (tests/main).
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -72,8 +71,7 @@ TEST(InteractiveScreen, SkippedFramesStillBlankTheLongestLineShown) {
   session.Write("echo abcdef");
   session.Wait_For("$ echo abcdef");
   session.Write("\x7f\x7f\x7f");
-  // One frame for the three: the prompt's blank, then blanks over the 11 columns of the
-  // line last shown.
+  // One frame for the three: the prompt's blank, then blanks over the 11 columns last shown.
   const std::regex frame("\\$ {12}\\rXTERM:[^\\r]*\\$ echo abc");
   session.Wait_Until([&] { return std::regex_search(session.Unread(), frame); }, "one frame");
 }

@@ -1,7 +1,7 @@
-// The one-shot command line of the built program: exact output, exit status and bytes of
-// the total file, run in a fresh directory with TERM unset and empty input. Parsing and
-// range edge cases are unit-tested (tests/options, tests/shared); here, what reaches the user.
+// The one-shot command line: exact output, exit status and bytes of the total file. Parsing
+// and range edge cases are unit-tested (tests/options, tests/shared).
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,8 +53,9 @@ struct Case {
 class OneShot : public ::testing::Test {
  protected:
   Piped_Run Run(const std::vector<std::string>& arguments, std::optional<long> limit = {}) const {
-    return Run_Piped(
-        tree_, {.Term = none, .User = none, .Arguments = arguments, .File_Size_Limit = limit});
+    Session_Options options{.Term = none, .User = none, .Arguments = arguments};
+    if (limit) options.Limits = {{RLIMIT_FSIZE, *limit}};
+    return Run_Piped(tree_, options);
   }
   std::string Path(const std::string& name) const { return tree_.Work() + "/" + name; }
 
@@ -78,8 +79,11 @@ class OneShot : public ::testing::Test {
   Temp_Tree tree_;
 };
 
-TEST_F(OneShot, HelpAndVersionComeFirstAndTouchNothingElseTheTotalIsPrintedOrChanged) {
-  const auto twelve = Bytes_Of(1234);
+// Help and version come first and touch nothing else; errors write nothing.
+TEST_F(OneShot, OutputStatusAndTotalFileOfEachCommandLine) {
+  const auto twelve = Bytes_Of(1234), top = Bytes_Of(99999999);
+  const std::string corrupt = "nk.shared.total_sum: corrupt total file (fewer than four bytes)\n";
+  const std::string three("\x01\x02\x03", 3), range = " -999999.99 to 999999.99: ";
   Check({
       {{"-h", "-t"}, twelve, Help_Text, 0, twelve},
       {{"-vh"}, none, Help_Text, 0, none},
@@ -97,16 +101,6 @@ TEST_F(OneShot, HelpAndVersionComeFirstAndTouchNothingElseTheTotalIsPrintedOrCha
       {{"-a", "0.01"}, Bytes_Of(99999998), "", 0, Bytes_Of(99999999)},
       {{"-r", "0.01"}, Bytes_Of(-99999998), "", 0, Bytes_Of(-99999999)},
       {{"-r", "-5"}, none, "", 0, Bytes_Of(500)},
-  });
-}
-
-TEST_F(OneShot, ErrorsWriteNothing) {
-  const auto top = Bytes_Of(99999999);
-  const std::string corrupt = "nk.shared.total_sum: corrupt total file (fewer than four bytes)\n";
-  const std::string three("\x01\x02\x03", 3);
-  const std::string range = " -999999.99 to 999999.99: ";
-  const auto old = Bytes_Of(1234);
-  Check({
       {{"-a", "0.01"}, top, "-a: the new total would not be from" + range + "0.01\n", 2, top},
       {{"-i", "1000000"}, top, "-i: not a number from" + range + "1000000\n", 2, top},
       {{"-i", "€5"}, top, "-i: not a number from" + range + "€5\n", 2, top},
@@ -115,18 +109,17 @@ TEST_F(OneShot, ErrorsWriteNothing) {
       {{"-x"}, top, "Invalid Switch -x\n" + Other_Error, 2, top},
       {{"-N", "xterm-256color", "-t"}, top, "Uncknow terminal name : xterm-256color\n", 2, top},
       {{"-a", "\xff"}, top, "value of -a: not valid UTF-8 at byte 1\n" + Other_Error, 2, top},
-      // A failed write keeps the old total; limit 2 lets the first write through halfway,
-      // so the old bytes must be put back; and no empty file is left.
-      {{"-a", "1"}, old, Too_Large, 1, old, none, 0},
+      // A failed write keeps the old total (limit 2: the old bytes put back from halfway).
+      {{"-a", "1"}, twelve, Too_Large, 1, twelve, none, 0},
       {{"-i", "5"}, none, Too_Large, 1, none, none, 0},
-      {{"-a", "1"}, old, Too_Large, 1, old, none, 2},
-      {{"-i", "5"}, old + "tail", Too_Large, 1, old + "tail", none, 2},
+      {{"-a", "1"}, twelve, Too_Large, 1, twelve, none, 2},
+      {{"-i", "5"}, twelve + "tail", Too_Large, 1, twelve + "tail", none, 2},
   });
 }
 
 TEST_F(OneShot, ConfigurationFileMergesUnderTheCommandLine) {
   const std::string line = "configuration file .config_file, line ";
-  const std::string kind = "not a regular file or a pipe\n";
+  const std::string kind = ": not a regular file or a pipe\n" + Other_Error;
   const std::string missing =
       "configuration file missing.conf: cannot open: No such file or directory\n";
   tree_.Write_File("my.conf", "i42\nFother.conf\n");
@@ -146,12 +139,8 @@ TEST_F(OneShot, ConfigurationFileMergesUnderTheCommandLine) {
       {{"-Fé.conf"}, Bytes_Of(4500), " 45.00\n", 0, Bytes_Of(4500), "h\n"},
       {{"-F", "missing.conf", "-t"}, none, missing + Other_Error, 1, none, "h\n"},
       // Regular files and pipes only: a device might never end, a directory cannot be read.
-      {{"-F", "/dev/zero", "-t"},
-       none,
-       "configuration file /dev/zero: " + kind + Other_Error,
-       1,
-       none},
-      {{"-F", ".", "-t"}, none, "configuration file .: " + kind + Other_Error, 1, none},
+      {{"-F", "/dev/zero", "-t"}, none, "configuration file /dev/zero" + kind, 1, none},
+      {{"-F", ".", "-t"}, none, "configuration file ." + kind, 1, none},
   });
   // A pipe is read to its end, or to the first line longer than memory is given for.
   const auto piped = [&](const std::string& source) {

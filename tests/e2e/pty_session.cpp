@@ -81,13 +81,11 @@ void Child::Start(const Session_Options& options, const Temp_Tree& tree, int in,
   if (options.Term) environment.push_back("TERM=" + *options.Term);
   if (options.User) environment.push_back("USER=" + *options.User);
   // Sanitizer options of the test run also apply to the program under test.
-  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS", "LSAN_OPTIONS"}) {
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS", "LSAN_OPTIONS"})
     if (const char* value = std::getenv(name))
       environment.push_back(std::string(name) + "=" + value);
-  }
   const auto argv = Pointers(arguments), envp = Pointers(environment);
   const std::string work = tree.Work();
-  const auto limit = static_cast<rlim_t>(options.File_Size_Limit.value_or(0));
   Pid = ::fork();
   if (Pid < 0) throw std::runtime_error("fork failed");
   if (Pid > 0) return;
@@ -96,16 +94,11 @@ void Child::Start(const Session_Options& options, const Temp_Tree& tree, int in,
   in = ::fcntl(in, F_DUPFD_CLOEXEC, 3);
   out = ::fcntl(out, F_DUPFD_CLOEXEC, 3);
   if (::setsid() < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0 ||
-      (::isatty(0) && ::ioctl(0, TIOCSCTTY, 0) != 0)) {
+      (::isatty(0) && ::ioctl(0, TIOCSCTTY, 0) != 0))
     ::_exit(125);
-  }
   // Whatever the test runner left open is not the program's: it starts with 0 to 2 only.
   ::close_range(3, ~0U, 0);
-  if (options.File_Size_Limit) {
-    const rlimit file_size{limit, limit};
-    ::signal(SIGXFSZ, SIG_IGN);
-    if (::setrlimit(RLIMIT_FSIZE, &file_size) != 0) ::_exit(126);
-  }
+  ::signal(SIGXFSZ, SIG_IGN);  // past RLIMIT_FSIZE a write fails (EFBIG), even as root
   for (const auto& [resource, value] : options.Limits) {
     const rlimit both{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
     if (::setrlimit(resource, &both) != 0) ::_exit(126);
@@ -155,11 +148,14 @@ int Child::Wait_Exit() {
   return Status.value_or(-1);
 }
 
+int Child::Shell_Status() {
+  if (Running()) return -1;
+  return WIFSIGNALED(*Status) ? 128 + WTERMSIG(*Status) : WEXITSTATUS(*Status);
+}
+
 Pty_Session::Pty_Session(const Session_Options& options) : Tree(options.Cpu_Script) {
   winsize size{.ws_row = 24, .ws_col = options.Columns, .ws_xpixel = 0, .ws_ypixel = 0};
-  if (::openpty(&Fd, &slave_, nullptr, nullptr, &size) != 0) {
-    throw std::runtime_error("openpty failed");
-  }
+  if (::openpty(&Fd, &slave_, nullptr, nullptr, &size) != 0) throw std::runtime_error("openpty");
   ::fcntl(Fd, F_SETFD, FD_CLOEXEC);
   ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
   ::tcgetattr(slave_, &Initial_Modes);
@@ -201,9 +197,8 @@ bool Pty_Session::Wait_Until(const std::function<bool()>& found, std::string_vie
 std::string Pty_Session::Wait_For(std::string_view needle) {
   std::size_t at = 0;
   if (!Wait_Until([&] { return (at = Screen.find(needle, consumed_)) != std::string::npos; },
-                  testing::PrintToString(std::string(needle)))) {
+                  testing::PrintToString(std::string(needle))))
     return "";
-  }
   std::string before = Screen.substr(consumed_, at - consumed_);
   consumed_ = at + needle.size();
   return before;
@@ -213,15 +208,13 @@ Frame Pty_Session::Wait_For_Frame() {
   std::string unread;
   std::smatch m;
   if (!Wait_Until([&] { return std::regex_search(unread = Unread(), m, Frame_Pattern); },
-                  "a frame")) {
+                  "a frame"))
     return {};
-  }
   consumed_ += static_cast<std::size_t>(m.position(0) + m.length(0));
   std::string before = m.prefix().str();
   for (auto at = before.find(Input_Modes_Reset); at != std::string::npos;
-       at = before.find(Input_Modes_Reset)) {
+       at = before.find(Input_Modes_Reset))
     before.erase(at, Input_Modes_Reset.size());
-  }
   return Frame{before, m[2], m[3], m[4], m[5], static_cast<std::size_t>(m.length(6))};
 }
 
@@ -250,16 +243,20 @@ bool Pty_Session::Modes_Restored() const {
          now.c_cc[VMIN] == was.c_cc[VMIN] && now.c_cc[VTIME] == was.c_cc[VTIME];
 }
 
+int Pty_Session::Ended() {
+  Wait_Exit();
+  EXPECT_TRUE(Modes_Restored());
+  EXPECT_EQ(Left_In(Pid), std::vector<std::string>{});
+  return Shell_Status();
+}
+
 int Piped_Run::Exit() const {
   return Status && WIFEXITED(*Status) ? WEXITSTATUS(*Status) : -1;
 }
 
 Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options, std::string_view input) {
-  int in[2];
-  int out[2];
-  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
-    throw std::runtime_error("pipe failed");
-  }
+  int in[2], out[2];
+  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   Child child;
   child.Start(options, tree, in[0], out[1]);
   ::close(in[0]);
@@ -267,15 +264,14 @@ Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options, std::
   child.Fd = out[0];
   ::fcntl(child.Fd, F_SETFL, O_NONBLOCK);
   ::signal(SIGPIPE, SIG_IGN);  // a child that stops reading must not kill the test
-  // The inputs are far smaller than a pipe's buffer: this write does not block, and a
-  // child that ended early just misses them.
+  // Far smaller than a pipe's buffer: no block, and a child that ended early misses them.
   [[maybe_unused]] const auto written = ::write(in[1], input.data(), input.size());
   ::close(in[1]);
   child.Wait_Exit();
   return {child.Status, child.Screen};
 }
 
-std::vector<std::string> Processes(int field, pid_t value) {
+std::vector<std::string> Processes(int field, std::string_view value) {
   std::vector<std::string> found;
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
     if (!std::isdigit(entry.path().filename().string()[0])) continue;  // not a process
@@ -284,16 +280,15 @@ std::vector<std::string> Processes(int field, pid_t value) {
     std::istringstream rest(text.substr(text.rfind(')') + 1));
     std::vector<std::string> fields(4);
     for (auto& each : fields) rest >> each;
-    if (fields[field] == std::to_string(value) && fields[0] != "Z")
-      found.push_back(entry.path().filename());
+    if (fields[field] == value && fields[0] != "Z") found.push_back(entry.path().filename());
   }
   return found;
 }
 
 std::vector<std::string> Left_In(pid_t session) {
-  for (int look = 0; look < 200 && !Processes(3, session).empty(); ++look)
+  for (int look = 0; look < 200 && !Processes(3, std::to_string(session)).empty(); ++look)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return Processes(3, session);
+  return Processes(3, std::to_string(session));
 }
 
 }  // namespace nk::pty_test

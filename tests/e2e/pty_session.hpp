@@ -1,7 +1,6 @@
-// Running the real program for end-to-end tests, behind a pseudo-terminal or on pipes, in
-// a fresh home and working directory with a controlled environment. Every wait is
-// bounded: one that runs out is a test failure, named with the bytes still unread, and
-// gives an empty result; after it, later waits give up at once.
+// The real program behind a pseudo-terminal or on pipes, in a fresh home and working
+// directory. Every wait is bounded: one that runs out fails the test, naming the bytes
+// unread, and gives an empty result; later waits then give up at once.
 #pragma once
 
 #include <sys/types.h>
@@ -21,14 +20,12 @@ namespace nk::pty_test {
 inline constexpr std::string_view Input_Modes_Reset =
     "\x1b[?1l\x1b[?2004l\x1b[?1000l\x1b[?1002l\x1b[?1003l\x1b[?1006l\x1b>";
 
-// What follows every program on a terminal `columns` wide: a reverse-video "%", blanks
-// up to the last column, a carriage return, the row erased to its end.
+// What follows every program on a terminal `columns` wide.
 inline std::string Row_Guard(std::size_t columns) {
   return "\x1b[7m%\x1b[27m" + std::string(columns - 1, ' ') + "\r\x1b[K";
 }
 
-// Root/home (HOME, with an executable bin/cpu) and Root/work (the working directory);
-// removed with everything in it on destruction.
+// Root/home (HOME, with an executable bin/cpu) and Root/work (the working directory).
 class Temp_Tree {
  public:
   explicit Temp_Tree(std::string_view cpu_script = "#!/bin/sh\necho 1.0\n");
@@ -52,28 +49,20 @@ struct Session_Options {
   std::optional<std::string> User = "tester";
   std::string Cpu_Script = "#!/bin/sh\necho 1.0\n";
   std::vector<std::string> Arguments{};
-  std::vector<std::string>
-      Environment{};  // "NAME=value", added to HOME, PATH (unless given), TERM, USER
-  // Bytes a file may grow to (RLIMIT_FSIZE, SIGXFSZ ignored): writes beyond it fail with
-  // EFBIG, a real write failure that even root meets.
-  std::optional<long> File_Size_Limit{};
-  std::vector<std::pair<int, long>> Limits{};  // setrlimit(first, second) in the program
+  std::vector<std::string> Environment{};      // added to HOME, PATH (unless given), TERM, USER
+  std::vector<std::pair<int, long>> Limits{};  // setrlimit(first, second), SIGXFSZ ignored
   unsigned short Columns = 80;                 // of the pseudo-terminal
   bool Wait_For_Start = true;  // the session's constructor waits for the first frame
 };
 
-// One drawing of the status line, "\r" prompt blanks "\r" prompt, with the prompt's
-// fields: e.g. "XTERM:  1.0%: 12:00:00: 0.00$ ".
+// One drawing of the status line, "\r" prompt blanks "\r" prompt, and the prompt's fields.
 struct Frame {
-  // The unread bytes that came before the frame, without Input_Modes_Reset: under XTERM it
-  // comes before the first key read and after every child, and is tested on its own.
-  std::string Before;
+  std::string Before;  // the unread bytes before it, less Input_Modes_Reset (tested apart)
   std::string Kind, Usage, Time, Total;
   std::size_t Blanks = 0;
 };
 
-// A started program whose output is read from one descriptor; killed if still running
-// when dropped.
+// A started program whose output is read from one descriptor; killed when dropped.
 struct Child {
   Child() = default;
   ~Child();
@@ -82,11 +71,12 @@ struct Child {
   // Forks and runs the program with `in` as standard input and `out` as output and error.
   void Start(const Session_Options& options, const Temp_Tree& tree, int in, int out);
   bool Running();
-  // Reads what is available, waiting a little; false once nothing more can come (the
-  // program ended and everything was read) or `deadline` has passed.
+  // Reads what is available; false once nothing more can come or `deadline` has passed.
   bool Pump(std::chrono::steady_clock::time_point deadline);
   int Wait_Exit();  // the wait status
   void Stop();      // kills it if still running
+  // The status as a shell reports it: the exit code, or 128+N after signal N; -1 running.
+  int Shell_Status();
 
   pid_t Pid = -1;
   int Fd = -1;                // our end: its output, and its input on a terminal
@@ -104,12 +94,12 @@ class Pty_Session : public Child {
   // Waits for `needle` in the unread bytes; what came before it. Consumes through it.
   std::string Wait_For(std::string_view needle);
   Frame Wait_For_Frame();  // the next whole frame; consumes through it
-  // Types `line` and Enter; what was written between the Enter's line end and the next
-  // frame (the command's output and messages), without the first Row_Guard.
+  // Types `line` and Enter; what came between its line end and the next frame, less a guard.
   std::string Run_Line(std::string_view line);
-  termios Modes() const;  // as the program's standard input sees them
-  // The modes are back as they were before the program started.
-  bool Modes_Restored() const;
+  termios Modes() const;        // as the program's standard input sees them
+  bool Modes_Restored() const;  // as they were before the program started
+  // Shell_Status() at the end, which every way out meets: modes back, nothing left running.
+  int Ended();
   std::string Unread() const { return Screen.substr(consumed_); }
   // Reads until `found` holds (looked at after every read, and at least every 20 ms).
   bool Wait_Until(const std::function<bool()>& found, std::string_view what = "a condition");
@@ -122,8 +112,7 @@ class Pty_Session : public Child {
   std::size_t consumed_ = 0;
 };
 
-// The program with standard input, output and error on pipes, in `tree`: `input` is
-// written and closed.
+// The program on pipes, in `tree`: `input` is written and closed.
 struct Piped_Run {
   std::optional<int> Status;  // wait status; nullopt when it did not end in time
   std::string Output;         // standard output and error, as written
@@ -132,9 +121,9 @@ struct Piped_Run {
 Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options,
                     std::string_view input = "");
 
-// Live processes (zombies left for init to reap not counted) whose field of /proc/PID/stat
-// after the name is `value`: 1 the parent, 3 the session.
-std::vector<std::string> Processes(int field, pid_t value);
+// Live processes whose field of /proc/PID/stat after the name is `value` (0 state, 1 parent,
+// 3 session).
+std::vector<std::string> Processes(int field, std::string_view value);
 // Processes still in `session`, after a little while for the kernel to carry out a SIGKILL.
 std::vector<std::string> Left_In(pid_t session);
 

@@ -1,9 +1,9 @@
-// Ending signals in every state, a sample file that is not a regular file, and a
-// failed write of the total from the shell (the one-shot cases are in oneshot_test).
+// Ending signals in every state, a sample file that is not a regular file, and a failed
+// write of the total from the shell.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <string>
@@ -14,20 +14,10 @@
 namespace nk::pty_test {
 namespace {
 
-const std::string Total_File = "nk.shared.total_sum";
-
-// The kernel's name for what the process waits in: an open of a pipe waiting for its other
-// end is "wait_for_partner".
-std::string Waiting_In(pid_t pid) {
-  std::ifstream file("/proc/" + std::to_string(pid) + "/wchan");
-  return std::string((std::istreambuf_iterator<char>(file)), {});
-}
-
 TEST(Reliability, TerminationSignalsEndEveryStateWithModesRestored) {
   enum State { STARTUP_BLOCKED_ON_PIPE, KEY_LOOP, COMMAND_RUNNING };
   for (const State state : {STARTUP_BLOCKED_ON_PIPE, KEY_LOOP, COMMAND_RUNNING}) {
-    // At the prompt, every signal whose default ends a process; elsewhere the two a
-    // terminal or a system sends.
+    // At the prompt, every signal whose default ends a process; elsewhere hang-up and TERM.
     const std::vector<int> all = {SIGHUP,  SIGINT,  SIGQUIT, SIGPIPE,
                                   SIGALRM, SIGTERM, SIGUSR1, SIGUSR2};
     for (const int signal_number : state == KEY_LOOP ? all : std::vector{SIGTERM, SIGHUP}) {
@@ -36,8 +26,7 @@ TEST(Reliability, TerminationSignalsEndEveryStateWithModesRestored) {
       const std::string pipe = elsewhere.Work() + "/pipe";
       ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
 #ifdef __SANITIZE_THREAD__
-      // ThreadSanitizer holds back a signal caught inside a system call it does not know
-      // to block, as this open is, until the call returns: which it never does here.
+      // ThreadSanitizer holds a signal caught in this open back until it returns: never.
       if (state == STARTUP_BLOCKED_ON_PIPE) continue;
 #endif
       Session_Options options;
@@ -46,7 +35,11 @@ TEST(Reliability, TerminationSignalsEndEveryStateWithModesRestored) {
       Pty_Session session(options);
       if (state == STARTUP_BLOCKED_ON_PIPE) {
         ASSERT_TRUE(session.Wait_Until(
-            [&] { return Waiting_In(session.Pid) == "wait_for_partner"; }, "the blocked open"));
+            [&] {  // the kernel's name for what it waits in
+              std::ifstream file("/proc/" + std::to_string(session.Pid) + "/wchan");
+              return std::string(std::istreambuf_iterator<char>(file), {}) == "wait_for_partner";
+            },
+            "the blocked open"));
       }
       if (state == COMMAND_RUNNING) {
         session.Write("sleep 2; echo finished\r");
@@ -54,17 +47,10 @@ TEST(Reliability, TerminationSignalsEndEveryStateWithModesRestored) {
                                        "cooked modes: the command has started"));
       }
       ASSERT_EQ(::kill(session.Pid, signal_number), 0);
-      // SIGTERM leaves the command be: the program ends once it has. A hang-up is passed
-      // on to it, as a shell does to its jobs.
+      // SIGTERM waits for the command; a hang-up is passed on to it, as a shell does.
       if (state == COMMAND_RUNNING && signal_number == SIGTERM) session.Wait_For("finished\r\n");
-      const int status = session.Wait_Exit();
-      // The status as a shell reports it: the exit code, or 128+N after signal N.
-      EXPECT_EQ(WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status),
-                128 + signal_number);
-      EXPECT_TRUE(session.Modes_Restored());
-      if (state == KEY_LOOP) {
-        EXPECT_TRUE(session.Screen.ends_with("$ \r\n")) << "row ended";
-      }
+      EXPECT_EQ(session.Ended(), 128 + signal_number);
+      EXPECT_TRUE(state != KEY_LOOP || session.Screen.ends_with("$ \r\n")) << "row ended";
     }
   }
 }
@@ -78,8 +64,9 @@ TEST(Reliability, ASampleFileThatIsNotARegularFileTakesNoSample) {
 
 TEST(Reliability, AFailedWriteOfATotalLineLeavesTheShellRunning) {
   const std::string old("\xd2\x04\x00\x00", 4);  // 12.34
-  Pty_Session session({.File_Size_Limit = 0});
-  session.Tree.Write_File(Total_File, old);  // as another process would, after the first frame
+  Pty_Session session({.Limits = {{RLIMIT_FSIZE, 0}}});
+  session.Tree.Write_File("nk.shared.total_sum",
+                          old);  // as another process would, after the first frame
   EXPECT_EQ(session.Run_Line("+5"), "nk.shared.total_sum: cannot write: File too large\r\n");
   EXPECT_EQ(session.Wait_For_Frame().Total, " 12.34") << "the old bytes, read by a redraw";
   // The line stays for another try, as after a typing mistake, which still reads "-: error".

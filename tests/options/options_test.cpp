@@ -11,8 +11,7 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 
-// "F=[x] t": the switches marked as given, with their values; or the error's status and
-// the line the user sees.
+// The switches given, with their values ("F=[x] t"), or the error's status and line.
 template <typename Parse>
 std::string Outcome(Parse parse) {
   try {

@@ -73,8 +73,7 @@ TEST_F(TotalFile, MissingFileReadsTheLastValueAndCreatesNothing) {
   EXPECT_EQ(Content(File(first_)), Bytes_Of(4321));
 }
 
-// Counts beyond the range are corrupt too. Short files, and the bytes of good ones:
-// tests/e2e/oneshot_test.cpp.
+// Counts beyond the range are corrupt too. Short files: tests/e2e/oneshot_test.cpp.
 TEST_F(TotalFile, CorruptFilesAreLeftAloneUntilSet) {
   for (const std::string& bytes :
        {Bytes_Of(100000000), Bytes_Of(-100000000), Bytes_Of(0x7fffffff)}) {
@@ -120,27 +119,24 @@ TEST_F(TotalFile, AnotherUsersLinkInAFolderOpenToAllIsNotFollowed) {
   EXPECT_EQ(Content(victim), Bytes_Of(6));
 }
 
-// Each round starts without a file, so the first adds race to create it while a reader
-// looks on: none may meet the empty file between its creation and its first write.
+// Each round, the first adds race to create the file while a reader looks on: none may
+// meet the empty file between its creation and its first write.
 TEST_F(TotalFile, ConcurrentUpdatesLoseNothingAndNeverShowAShortFile) {
-  constexpr int writers = 4;
-  constexpr int adds = 20;
+  constexpr int writers = 4, adds = 20;
   for (int round = 0; round < 200; ++round) {
     Write_Total_Sum(0);  // the value a missing file starts from
     fs::remove(File(first_));
     std::barrier start(writers + 1);
-    std::atomic<int> done{0};
-    std::atomic<int> failures{0};
+    std::atomic<int> done{0}, failures{0};
     std::vector<std::thread> threads;
     for (int k = 0; k <= writers; ++k) {
       threads.emplace_back([&, k] {
         start.arrive_and_wait();
         try {
-          if (k == writers) {
+          if (k == writers)
             while (done.load() < writers) Read_Total_Sum();
-          } else {
+          else
             for (int n = 0; n < adds; ++n) Add_To_Total_Sum(1);
-          }
         } catch (const File_Error&) {
           ++failures;
         }

@@ -37,9 +37,8 @@ TEST(TotalValueRule, RejectsTextThatIsNotADecimalNumberOrBeyondThirtyTwoBits) {
       "-" + std::string(500, '7') + "." + std::string(500, '3'),
       // clang-format on
   };
-  for (const auto& text : cases) {
+  for (const auto& text : cases)
     EXPECT_THROW(To_Hundredths(text), Conversion_Error) << '"' << text.substr(0, 40) << '"';
-  }
 }
 
 }  // namespace

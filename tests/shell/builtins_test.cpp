@@ -1,6 +1,5 @@
-// The builtins alias/set, unalias/unset, put/put_line and cd, seen through their output; the
-// text operations on command lines, alias substitution and the command text; the entry table,
-// the bounded history set, and the type rule of entries with their images.
+// The builtins seen through their output, the text operations on command lines, the entry
+// table, the bounded history set, and the type rule of entries with their images.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,8 +22,8 @@ namespace {
 
 using Steps = std::vector<std::pair<std::string, std::string>>;
 
-// Runs each line's builtin on one table, checking all it writes; PUT and PUT_LINE are given
-// the text after the first blank as the name. Returns the table.
+// Runs each line's builtin on one table, checking all it writes; PUT and PUT_LINE take the
+// text after the first blank as the name.
 Attribut_Table Run_Steps(const Steps& steps, std::size_t capacity = 2048) {
   Attribut_Table table(capacity);
   for (const auto& [line, output] : steps) {
@@ -95,31 +94,20 @@ TEST(Builtins, FullHistorySetDropsItsOldestLine) {
   EXPECT_NO_THROW(Wide_String_Set(132072));
 }
 
-// Every cd test restores HOME.
-class Builtins_Cd : public Scratch_Test {
- protected:
-  void TearDown() override {
-    saved_home_ ? ::setenv("HOME", saved_home_->c_str(), 1) : ::unsetenv("HOME");
-    Scratch_Test::TearDown();
-  }
-  static std::string Cwd() { return fs::current_path().string(); }
-
-  // cd with `line` and `old_pwd`; the new Old_Pwd, or nothing when it threw Directory_Error.
-  std::optional<std::string> Cd(const std::string& line, const std::string& old_pwd) {
-    out_.str("");
-    try {
-      return Change_Directory(line, old_pwd, out_);
-    } catch (const Directory_Error&) {
-      return std::nullopt;
-    }
-  }
-
-  const std::optional<std::string> saved_home_ =
-      std::getenv("HOME") ? std::optional<std::string>(std::getenv("HOME")) : std::nullopt;
-  std::ostringstream out_;
-};
+using Builtins_Cd = Scratch_Test;
 
 TEST_F(Builtins_Cd, ChangesOnlyWhenItCanAndReturnsTheNewOldPwd) {
+  std::ostringstream out;
+  // The new Old_Pwd, or nothing when it threw Directory_Error.
+  const auto cd = [&out](const std::string& line, const std::string& old_pwd) {
+    out.str("");
+    try {
+      return std::optional(Change_Directory(line, old_pwd, out));
+    } catch (const Directory_Error&) {
+      return std::optional<std::string>();
+    }
+  };
+  const auto cwd = [] { return fs::current_path().string(); };
   const std::string r = root_;
   for (const char* dir : {"a/sub", "b", "my dir", "home", "locked"})
     fs::create_directories(r + "/" + dir);
@@ -144,19 +132,19 @@ TEST_F(Builtins_Cd, ChangesOnlyWhenItCanAndReturnsTheNewOldPwd) {
       {"cd   ", "kept", r + "/a/sub", r + "/home"},          // alone, it goes home
   };
   for (const auto& step : steps) {
-    EXPECT_EQ(Cd(step.line, step.old_pwd), step.result) << step.line;
-    EXPECT_EQ(Cwd(), step.cwd) << step.line;
-    EXPECT_EQ(out_.str(), "") << step.line;
+    EXPECT_EQ(cd(step.line, step.old_pwd), step.result) << step.line;
+    EXPECT_EQ(cwd(), step.cwd) << step.line;
+    EXPECT_EQ(out.str(), "") << step.line;
   }
   ::unsetenv("HOME");  // an unset HOME is an empty name, which no directory has
-  EXPECT_EQ(Cd("cd", "kept"), std::nullopt);
-  EXPECT_EQ(Cwd(), r + "/home");
+  EXPECT_EQ(cd("cd", "kept"), std::nullopt);
+  EXPECT_EQ(cwd(), r + "/home");
   // From a deleted working directory, the new Old_Pwd is empty.
   fs::create_directory(r + "/gone");
   ASSERT_EQ(::chdir((r + "/gone").c_str()), 0);
   ASSERT_EQ(::rmdir((r + "/gone").c_str()), 0);
-  EXPECT_EQ(Cd("cd " + r + "/a", "kept"), "");
-  EXPECT_EQ(Cwd(), r + "/a");
+  EXPECT_EQ(cd("cd " + r + "/a", "kept"), "");
+  EXPECT_EQ(cwd(), r + "/a");
 }
 
 TEST(Values, TypeRuleAndImages) {
@@ -221,8 +209,8 @@ TEST(Values, TypeRuleAndImages) {
     EXPECT_EQ(Image(Create("v", text)), text) << text;
 }
 
-// Rounded once, from the exact decimal value: no double rounding through double; the
-// images' six digits cannot show this.
+// Rounded once from the exact decimal value, not twice through double: the images' six
+// digits cannot show this.
 TEST(Values, StoredFloatsAreRoundedOnce) {
   EXPECT_EQ(Create("f", "0.1").Float_Value, 0.1F);
   EXPECT_EQ(Create("f", "16777217.0").Float_Value, 16777216.0F);
@@ -240,9 +228,8 @@ TEST(Text, RecognizeBuiltin) {
       {"setx=1", NONE}, {"put_", NONE}, {"ls -l", NONE},
       // clang-format on
   };
-  for (const auto& [line, command] : cases) {
+  for (const auto& [line, command] : cases)
     EXPECT_EQ(Recognize_Builtin(line), command) << "[" << line << "]";
-  }
 }
 
 TEST(Text, CommandNameAndSplitWords) {
@@ -326,9 +313,8 @@ TEST(Text, CommandTextReplacesOnlyTheProgramName) {
       {"/bin/echo", "echo", "echo $HOME | wc", "/bin/echo $HOME | wc"},
       // clang-format on
   };
-  for (const auto& [path, name, line, text] : cases) {
+  for (const auto& [path, name, line, text] : cases)
     EXPECT_EQ(Command_Text(path, name, line), text) << line;
-  }
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ namespace {
 
 using Name_Set = std::set<std::string>;
 
-// The matches after the leading empty name, none twice, order aside: directories have their
-// own order. Found names hold only 8-bit characters, so a byte-wise copy shows them exactly.
+// The matches after the leading empty name, none twice, in no order. Found names hold only
+// 8-bit characters, so a byte-wise copy shows them exactly.
 Name_Set Matches(const Completion_Answer& answer) {
   const Wide_String_Array& found = *answer.Result->Found_Names;
   EXPECT_EQ(found.at(0), U"");
@@ -55,9 +55,8 @@ using CompletionTest = Scratch_Test;
 TEST_F(CompletionTest, LastWordIsReplacedByTheOneMatchOrListsThem) {
   for (const char* path : {"foo_1.txt", "bar_2.txt", "a_1", "a_2", "a_dir/b_1", "src/main.c",
                            "lib/main.h", "lib/.hidden_1", ".profile_1", ".git/main_1", "main.x",
-                           "link_target/sub/x", "link_target/main.s"}) {
+                           "link_target/sub/x", "link_target/main.s"})
     File(path);
-  }
   fs::create_directory_symlink(fs::path(root_) / "link_target", fs::path(root_) / "alias");
   fs::create_symlink(fs::path(root_) / "nowhere", fs::path(root_) / "broken");
   const std::string foo = root_ + "/foo_1.txt";
@@ -129,9 +128,8 @@ TEST_F(CompletionTest, SearchDirectoryAppendsAndIllFormedWordsAreErrors) {
   EXPECT_EQ(*result->Found_Names, (Wide_String_Array{U"", U"./src/main.c", U"./src/main.c"}));
   EXPECT_THROW(Search_Directory("", "[", *result), Completion_Error);
   // Name part, directory part, a later component although the first one matches nothing.
-  for (const char* line : {"ls a[b", "ls {src/ma", "ls nope/[/ma", "ls src/ma{"}) {
+  for (const char* line : {"ls a[b", "ls {src/ma", "ls nope/[/ma", "ls src/ma{"})
     EXPECT_THROW(Complete_Last_Word(line), Completion_Error) << line;
-  }
   File("gone/x");
   Enter("gone");
   fs::remove_all(fs::path(root_) / "gone");
@@ -171,9 +169,8 @@ std::string Output_Of(const std::string& command) {
   return out;
 }
 
-// For sh: quoted when they hold a character special to it (the README's list), as they
-// are otherwise, in UTF-8 and with invalid bytes kept. For a builtin: what its word
-// splitting gives back whole, only blank, double quote and backslash escaped.
+// For sh: quoted when they hold a character special to it (the README's list), else as
+// they are. For a builtin: split back whole, only blank, double quote and backslash escaped.
 TEST_F(CompletionTest, CompletedNamesReachTheirCommandAsExactlyThemselves) {
   std::vector<std::pair<std::string, bool>> cases;  // name, quoted
   for (const char special : std::string_view(" \t\n'\"\\$`;&|<>()*?[#~=%{}"))
@@ -184,17 +181,16 @@ TEST_F(CompletionTest, CompletedNamesReachTheirCommandAsExactlyThemselves) {
                             "a!b^c,d:e@f]", "bad\xff\xfe.txt", "-dash"})
     cases.push_back({plain, false});
   for (std::size_t k = 0; k < cases.size(); ++k) {
-    // Each name alone in its own directory, completed from a word that finds it alone.
+    // Each name alone in its own directory.
     const auto& [name, quoted] = cases[k];
-    const std::string path = "d" + std::to_string(k) + "/" + name;
+    const std::string dir = "d" + std::to_string(k) + "/", path = dir + name;
     File(path);
-    const Completion_Answer answer = Complete_Last_Word("printf %s d" + std::to_string(k) + "/");
+    const Completion_Answer answer = Complete_Last_Word("printf %s " + dir);
     ASSERT_TRUE(answer.New_Line) << name;
     const std::string line = text::Encode_Utf8(*answer.New_Line);
-    EXPECT_EQ(line, "printf %s " + (quoted ? Shell_Quote(path) : path)) << path;
+    EXPECT_EQ(line == "printf %s " + path, !quoted) << line;
     EXPECT_EQ(Output_Of(line), path) << line;
-    const std::string cd =
-        text::Encode_Utf8(*Complete_Last_Word("cd d" + std::to_string(k) + "/").New_Line);
+    const std::string cd = text::Encode_Utf8(*Complete_Last_Word("cd " + dir).New_Line);
     EXPECT_EQ(Split_Words(cd), (std::vector<std::string>{"cd", path})) << cd;
     const auto escaped = std::count_if(path.begin(), path.end(),
                                        [](char c) { return c == ' ' || c == '"' || c == '\\'; });
@@ -240,10 +236,8 @@ TEST(PatternSyntax, MatchesWholeTextsAsDocumented) {
       {"]", "]", true}, {"a}", "a}", true}, {"a,b", "a,b", true}, {"{a}}", "a}", true},
       // clang-format on
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Pattern(c.pattern).Matches(c.text), c.matches)
-        << "pattern \"" << c.pattern << "\" against \"" << c.text << "\"";
-  }
+  for (const auto& c : cases)
+    EXPECT_EQ(Pattern(c.pattern).Matches(c.text), c.matches) << c.pattern << " on " << c.text;
   for (const char* literal : {"a}b", "a,b]", ".."}) EXPECT_TRUE(Pattern(literal).Is_Literal());
   for (const char* wild : {"a*", "a?", "[a]", "{a}"}) EXPECT_FALSE(Pattern(wild).Is_Literal());
 }
@@ -295,8 +289,8 @@ TEST(PatternLinearTime, ManyStarsAgainstLongRuns) {
   EXPECT_TRUE(Pattern(many).Matches(std::string(40, 'a')));
 }
 
-// "*a" and twelve "?" has 2^13 deterministic states, more than the matcher caches; read a
-// character at a time, a long text runs it past its cache, and every answer must hold.
+// "*a" and twelve "?" has 2^13 deterministic states, more than the matcher caches: a long
+// text read a character at a time runs it past its cache.
 TEST(PatternLinearTime, ManyStatesGiveTheSameAnswers) {
   const Pattern pattern("*a" + std::string(12, '?'));
   std::mt19937 random(7);

@@ -1,11 +1,12 @@
-// A fresh directory tree per test, entered for the test; the working directory it found is
-// restored and the tree removed, locked directories included.
+// A fresh directory tree per test, entered for the test; the working directory and HOME it
+// found are restored and the tree removed, locked directories included.
 #pragma once
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 namespace nk::shell {
@@ -23,6 +24,7 @@ class Scratch_Test : public ::testing::Test {
     fs::current_path(root_);
   }
   void TearDown() override {
+    home_ ? ::setenv("HOME", home_->c_str(), 1) : ::unsetenv("HOME");
     fs::current_path(start_);
     std::error_code ignored;
     for (const auto& entry : fs::recursive_directory_iterator(root_, ignored))
@@ -37,6 +39,8 @@ class Scratch_Test : public ::testing::Test {
   void Enter(const std::string& path) { fs::current_path(root_ + "/" + path); }
 
   const fs::path start_ = fs::current_path();
+  const std::optional<std::string> home_ =
+      std::getenv("HOME") ? std::optional<std::string>(std::getenv("HOME")) : std::nullopt;
   std::string root_;
 };
 

@@ -1,5 +1,4 @@
-// UTF-8 decoding and encoding, blanks and letter case, and display columns: what the
-// terminal is given for each character and how wide it is.
+// UTF-8, blanks and letter case, and what the terminal is given for each character.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -54,11 +53,10 @@ TEST(Utf8, DecodesEachInvalidByteAsItselfAndEncodesEveryLength) {
 
 TEST(Utf8, ReaderStopsAtTheCharacterItReturns) {
   // A key must not wait for the next key: nothing past a whole character is read.
-  std::string bytes = "\xc3\xa9";
+  const std::string bytes = "\xc3\xa9";
   std::size_t next = 0;
   Utf8_Reader reader([&]() -> std::optional<unsigned char> {
-    if (next == bytes.size()) return std::nullopt;
-    return static_cast<unsigned char>(bytes[next++]);
+    return next < bytes.size() ? std::optional<unsigned char>(bytes[next++]) : std::nullopt;
   });
   EXPECT_EQ(reader.Next(), U'\u00e9');
   EXPECT_EQ(next, 2U);
