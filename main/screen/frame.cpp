@@ -1,6 +1,7 @@
 #include "screen/frame.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "nk-text.hpp"
 
@@ -26,8 +27,11 @@ std::u32string Tail(std::u32string_view text, std::size_t budget) {
 }  // namespace
 
 std::string Build_Frame(std::string_view prompt, std::size_t blanks, std::u32string_view line) {
-  return "\r" + std::string(prompt) + std::string(blanks, ' ') + "\r" + std::string(prompt) +
-         text::Encode_Utf8(line);
+  // Appended in place: g++ 12 at -O3 takes a chain of + for an overlapping copy (-Wrestrict).
+  std::string frame = "\r";
+  frame.append(prompt).append(blanks, ' ').append(1, '\r').append(prompt);
+  frame += text::Encode_Utf8(line);
+  return frame;
 }
 
 Row_Frame Build_Row_Frame(std::string_view prompt, std::u32string_view line, std::size_t columns,
@@ -49,9 +53,10 @@ Row_Frame Build_Row_Frame(std::string_view prompt, std::u32string_view line, std
   const std::size_t head_columns = text::Display_Columns(head);
   const std::size_t erased = std::min(previous_columns, usable);
   const std::string shown_head = text::Encode_Shown(head);
-  return {"\r" + shown_head + std::string(erased > head_columns ? erased - head_columns : 0, ' ') +
-              "\r" + shown_head + text::Encode_Shown(rest),
-          head_columns + text::Display_Columns(rest)};
+  std::string bytes = "\r" + shown_head;
+  bytes.append(erased > head_columns ? erased - head_columns : 0, ' ').append(1, '\r');
+  bytes.append(shown_head).append(text::Encode_Shown(rest));
+  return {std::move(bytes), head_columns + text::Display_Columns(rest)};
 }
 
 }  // namespace nk::main
