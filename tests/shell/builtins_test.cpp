@@ -70,6 +70,7 @@ TEST(Builtins, FullTableDropsTheNewEntryAndUnsetRemovesTheFirstExactMatch) {
   };
   Attribut_Table table = Run_Steps(steps, 5);
   EXPECT_FALSE(table.Remove_First("x "));
+  for (const char* n : {"a", "b", "x", "X", "w"}) EXPECT_TRUE(table.Remove_First(n)) << n;
   EXPECT_FALSE(Attribut_Table(0).Add(Create("a", "1")));
 }
 
