@@ -1,5 +1,4 @@
-// The key loop under each terminal kind, fed any bytes through the UTF-8 reader: it ends at
-// the end of input, and Quit, when sent, is the last request.
+// The key loop under each terminal kind ends at the end of input, and Quit is the last request.
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -20,9 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         kind, [&] { return reader.Next(); },
         [&](const Terminal_Request& request) { sent.push_back(request.Kind); });
     const bool quit = !sent.empty() && sent.back() == Request_Kind::Quit;
-    if ((end == Loop_End::QUIT) != quit || (end == Loop_End::END_OF_INPUT && next != size)) {
+    if ((end == Loop_End::QUIT) != quit || (end == Loop_End::END_OF_INPUT && next != size))
       std::abort();
-    }
   }
   return 0;
 }

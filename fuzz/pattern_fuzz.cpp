@@ -1,5 +1,4 @@
-// The completion pattern against a plain backtracking matcher on short inputs: both agree
-// on which patterns are ill-formed and on every answer, and the state does not grow.
+// The completion pattern agrees with a backtracking matcher, and its state does not grow.
 #include <bitset>
 #include <cstdint>
 #include <cstdlib>
@@ -22,28 +21,26 @@ using Alternatives = std::vector<std::vector<Token>>;
 
 // Brace expansion by recursive descent; nullopt when ill-formed. A pattern of at most 24
 // characters has at most 768 alternatives ("{,,,}{,,,}{,,,}{,,,}{,,}").
-class Expander {
- public:
-  explicit Expander(std::string_view text) : text_(text) {}
+struct Expander {
+  std::string_view text_;
+  std::size_t i_ = 0;
 
   std::optional<Alternatives> Whole() {
     auto all = Sequence(0);
     return all && i_ == text_.size() ? all : std::nullopt;
   }
 
- private:
   std::optional<Alternatives> Sequence(int depth) {
     Alternatives so_far{{}};
     while (i_ < text_.size() && !(depth > 0 && (text_[i_] == ',' || text_[i_] == '}'))) {
       const auto item = Item(depth);
       if (!item) return std::nullopt;
       Alternatives product;
-      for (const auto& left : so_far) {
+      for (const auto& left : so_far)
         for (const auto& right : *item) {
           product.push_back(left);
           product.back().insert(product.back().end(), right.begin(), right.end());
         }
-      }
       so_far = std::move(product);
     }
     return so_far;
@@ -86,9 +83,6 @@ class Expander {
     }
     return Alternatives{{token}};
   }
-
-  std::string_view text_;
-  std::size_t i_ = 0;
 };
 
 // Classic backtracking; `failed` remembers (token, offset) pairs already known to fail.
@@ -114,8 +108,7 @@ bool Match(const std::vector<Token>& tokens, std::size_t t, std::string_view tex
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  // Bytes are mapped onto a few letters and every special character, so that nearly every
-  // input is made of the constructs themselves: the first byte gives the pattern length.
+  // Bytes map onto special characters and a few letters; the first gives the pattern length.
   constexpr std::string_view pattern_letters = "ab-*?[]!^{},/a]c";
   constexpr std::string_view text_letters = "ab-/!^]c";
   std::string pattern_text, text;
@@ -126,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       text += text_letters[data[k] % text_letters.size()];
     }
   }
-  const auto expected = Expander(pattern_text).Whole();
+  const auto expected = Expander{pattern_text}.Whole();
   std::optional<nk::shell::Pattern> pattern;
   try {
     pattern.emplace(pattern_text);

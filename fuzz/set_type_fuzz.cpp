@@ -1,5 +1,4 @@
-// The type rule and images of `set`: any value is typed and shown, and a number's image
-// types back to the same kind and image (an infinity shows as text).
+// Any value is typed and shown; a number's image types back the same (an infinity is text).
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>

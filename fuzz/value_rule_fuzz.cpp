@@ -1,5 +1,4 @@
-// The value rule of -i/-a/-r: a text is a count of hundredths or a Conversion_Error, and
-// every count's image reads back as the same count.
+// The value rule of -i/-a/-r: every count's image reads back as the same count.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>

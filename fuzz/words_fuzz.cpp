@@ -13,9 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto assignment = Split_Assignment(line);
   // Splitting and quote removal only ever drop characters.
   if (length > line.size() || Remove_Quotes(line).size() > line.size() ||
-      (assignment && assignment->Name.size() + assignment->Value.size() > line.size())) {
+      (assignment && assignment->Name.size() + assignment->Value.size() > line.size()))
     std::abort();
-  }
   Command_Name(line);
   Recognize_Builtin(line);
   return 0;

@@ -1,9 +1,9 @@
-// The builtins seen through their output, the text operations on command lines, the entry
-// table, the bounded history set, and the type rule of entries with their images.
+// The builtins through their output, command-line text operations, tables and entry types.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -22,8 +22,7 @@ namespace {
 
 using Steps = std::vector<std::pair<std::string, std::string>>;
 
-// Runs each line's builtin on one table, checking all it writes; PUT and PUT_LINE take the
-// text after the first blank as the name.
+// Runs each line's builtin on one table, checking all it writes (PUT takes the name exactly).
 Attribut_Table Run_Steps(const Steps& steps, std::size_t capacity = 2048) {
   Attribut_Table table(capacity);
   for (const auto& [line, output] : steps) {
@@ -65,30 +64,25 @@ TEST(Builtins, FullTableDropsTheNewEntryAndUnsetRemovesTheFirstExactMatch) {
   const Steps steps = {
       // clang-format off
       {"set a=1", ""}, {"set x=1", ""}, {"set b=1", ""}, {"set x=2", ""}, {"set X=3", ""},
-      {"set extra=1", ""}, {"put_line extra", "\n"}, {"unset x", ""},
-      {"set w=4", ""} /* space freed by unset is usable again */,
+      {"set extra=1", ""}, {"unset x", ""}, {"set w=4", ""} /* the space unset freed */,
       {"set", "a= 1\nb= 1\nx= 2\nX= 3\nw= 4\n"},
       // clang-format on
   };
   Attribut_Table table = Run_Steps(steps, 5);
   EXPECT_FALSE(table.Remove_First("x "));
   for (const char* n : {"a", "b", "x", "X", "w"}) EXPECT_TRUE(table.Remove_First(n)) << n;
-  for (const char* n : {"a", "b", "c", "d", "e"}) EXPECT_TRUE(table.Add(Create(n, ""))) << n;
   EXPECT_FALSE(Attribut_Table(0).Add(Create("a", "1")));
 }
 
 TEST(Builtins, FullHistorySetDropsItsOldestLine) {
-  const auto line = [](std::size_t n) {
-    return text::Decode_Utf8("l\xc3\xadne " + std::to_string(n));
-  };
-  Wide_String_Set set(2048);
-  for (std::size_t n = 1; n <= 2049; ++n) ASSERT_EQ(set.Append(line(n)), n <= 2048 ? n : 2048U);
-  for (std::size_t i = 1; i <= 2048; ++i) ASSERT_EQ(set.Item(i), line(i + 1)) << i;
-  EXPECT_THROW(set.Item(0), std::out_of_range);
-  Wide_String_Set one(1);  // the smallest set keeps the last line
-  one.Append(U"a");
-  EXPECT_EQ(one.Append(U"b"), 1U);
-  EXPECT_EQ(one.Item(1), U"b");
+  const auto line = [](auto n) { return text::Decode_Utf8("l\xc3\xadne " + std::to_string(n)); };
+  for (const std::size_t capacity : {std::size_t{1}, std::size_t{2048}}) {
+    Wide_String_Set set(capacity);
+    for (std::size_t n = 1; n <= capacity + 1; ++n)
+      ASSERT_EQ(set.Append(line(n)), std::min(n, capacity));
+    for (std::size_t i = 1; i <= capacity; ++i) ASSERT_EQ(set.Item(i), line(i + 1)) << i;
+    EXPECT_THROW(set.Item(0), std::out_of_range);
+  }
   EXPECT_THROW(Wide_String_Set(0), std::invalid_argument);
   EXPECT_THROW(Wide_String_Set(132073), std::invalid_argument);
   EXPECT_NO_THROW(Wide_String_Set(132072));
@@ -98,7 +92,6 @@ using Builtins_Cd = Scratch_Test;
 
 TEST_F(Builtins_Cd, ChangesOnlyWhenItCanAndReturnsTheNewOldPwd) {
   std::ostringstream out;
-  // The new Old_Pwd, or nothing when it threw Directory_Error.
   const auto cd = [&out](const std::string& line, const std::string& old_pwd) {
     out.str("");
     try {
@@ -107,18 +100,14 @@ TEST_F(Builtins_Cd, ChangesOnlyWhenItCanAndReturnsTheNewOldPwd) {
       return std::optional<std::string>();
     }
   };
-  const auto cwd = [] { return fs::current_path().string(); };
   const std::string r = root_;
   for (const char* dir : {"a/sub", "b", "my dir", "home", "locked"})
     fs::create_directories(r + "/" + dir);
   File("file");
   ::setenv("HOME", (r + "/home").c_str(), 1);
   ASSERT_EQ(::chmod((r + "/locked").c_str(), 0), 0);
-  const struct {
-    std::string line, old_pwd;
-    std::optional<std::string> result;  // nothing: Directory_Error
-    std::string cwd;
-  } steps[] = {
+  // Line, Old_Pwd, the new Old_Pwd or nothing for Directory_Error, working directory after.
+  const std::tuple<std::string, std::string, std::optional<std::string>, std::string> steps[] = {
       {"cd " + r + "/b", "", r, r + "/b"},
       {"cd ../file", r, std::nullopt, r + "/b"},
       {"cd ~", r, std::nullopt, r + "/b"},  // no "~" expansion
@@ -131,30 +120,27 @@ TEST_F(Builtins_Cd, ChangesOnlyWhenItCanAndReturnsTheNewOldPwd) {
       {"CD ../a/sub", "kept", r + "/my dir", r + "/a/sub"},  // relative, taken literally
       {"cd   ", "kept", r + "/a/sub", r + "/home"},          // alone, it goes home
   };
-  for (const auto& step : steps) {
-    EXPECT_EQ(cd(step.line, step.old_pwd), step.result) << step.line;
-    EXPECT_EQ(cwd(), step.cwd) << step.line;
-    EXPECT_EQ(out.str(), "") << step.line;
+  for (const auto& [line, old_pwd, result, cwd] : steps) {
+    EXPECT_EQ(cd(line, old_pwd), result) << line;
+    EXPECT_EQ(fs::current_path().string(), cwd) << line;
+    EXPECT_EQ(out.str(), "") << line;
   }
   ::unsetenv("HOME");  // an unset HOME is an empty name, which no directory has
   EXPECT_EQ(cd("cd", "kept"), std::nullopt);
-  EXPECT_EQ(cwd(), r + "/home");
+  EXPECT_EQ(fs::current_path().string(), r + "/home");
   // From a deleted working directory, the new Old_Pwd is empty.
   fs::create_directory(r + "/gone");
   ASSERT_EQ(::chdir((r + "/gone").c_str()), 0);
   ASSERT_EQ(::rmdir((r + "/gone").c_str()), 0);
   EXPECT_EQ(cd("cd " + r + "/a", "kept"), "");
-  EXPECT_EQ(cwd(), r + "/a");
+  EXPECT_EQ(fs::current_path().string(), r + "/a");
 }
 
 TEST(Values, TypeRuleAndImages) {
   using enum Value_Type;
   const std::string ones(5000, '1');
-  const struct {
-    std::string text;
-    Value_Type kind;
-    std::string image;
-  } cases[] = {
+  const std::tuple<std::string, Value_Type, std::string> cases[] = {
+      // text, kind, image
       // clang-format off
       // Booleans in any case, blanks around but no tabs.
       {"true", BOO, "TRUE"}, {"  TRUE  ", BOO, "TRUE"}, {"fAlSe ", BOO, "FALSE"},
@@ -175,8 +161,8 @@ TEST(Values, TypeRuleAndImages) {
       {"-16#FFFFFF0000000000000000000000000#", FLT, "-2.12676E+37"},
       // Integer exponents.
       {"1e+3", INT, " 1000"}, {"-2E1_0", FLT, "-2.00000E+10"}, {"2E9", INT, " 2000000000"},
-      {"3E9", FLT, " 3.00000E+09"}, {"0E99999999999999999999", INT, " 0"},
-      {"1E40", FLT, " +Inf"}, {"-1E40", FLT, "-Inf"}, {"1E99999999999999999999999", FLT, " +Inf"},
+      {"3E9", FLT, " 3.00000E+09"}, {"0E99999999999999999999", INT, " 0"}, {"1E40", FLT, " +Inf"},
+      {"-1E40", FLT, "-Inf"}, {"1E99999999999999999999999", FLT, " +Inf"},
       // Reals, rounded once to single precision.
       {"1.5", FLT, " 1.50000E+00"}, {"-1.5E3", FLT, "-1.50000E+03"},
       {"2.0e-2", FLT, " 2.00000E-02"}, {"-0.0025", FLT, "-2.50000E-03"},
@@ -193,11 +179,11 @@ TEST(Values, TypeRuleAndImages) {
       {"", STR, ""}, {"\"ls -l\"", STR, "\"ls -l\""}, {"  a b  ", STR, "  a b  "},
       // clang-format on
   };
-  for (const auto& c : cases) {
-    const Attribut_Record entry = Create("v", c.text);
-    EXPECT_EQ(static_cast<int>(entry.Value_Kind), static_cast<int>(c.kind)) << "[" << c.text << "]";
-    EXPECT_EQ(Image(entry), c.image) << "[" << c.text << "]";
-    EXPECT_EQ(entry.String_Value.has_value(), c.kind == STR) << "[" << c.text << "]";
+  for (const auto& [text, kind, image] : cases) {
+    const Attribut_Record entry = Create("v", text);
+    EXPECT_EQ(static_cast<int>(entry.Value_Kind), static_cast<int>(kind)) << "[" << text << "]";
+    EXPECT_EQ(Image(entry), image) << "[" << text << "]";
+    EXPECT_EQ(entry.String_Value.has_value(), kind == STR) << "[" << text << "]";
   }
   // Malformed numbers stay text: no other kind's image could equal them.
   for (const char* text :
@@ -207,18 +193,14 @@ TEST(Values, TypeRuleAndImages) {
         "1_.5",   "1._5",   "2#102#", "17#1#", "1#0#",  "0#0#",     "16#FF",  "16##",
         "16#_F#", "16#F_#", "#FF#",   "16#G#", "10#A#", "16#F#E-1", "16#F#1", "2#1#E"})
     EXPECT_EQ(Image(Create("v", text)), text) << text;
-}
-
-// Rounded once from the exact decimal value, not twice through double: the images' six
-// digits cannot show this.
-TEST(Values, StoredFloatsAreRoundedOnce) {
+  // Rounded once from the exact decimal, not twice through double: six digits cannot show it.
   EXPECT_EQ(Create("f", "0.1").Float_Value, 0.1F);
   EXPECT_EQ(Create("f", "16777217.0").Float_Value, 16777216.0F);
   EXPECT_EQ(Create("f", "1.00000005960464477539062500001").Float_Value, std::nextafter(1.0F, 2.0F));
   EXPECT_EQ(Create("f", "1.0E-40").Float_Value, 1.0E-40F);  // subnormal, not flushed
 }
 
-TEST(Text, RecognizeBuiltin) {
+TEST(Text, RecognizeBuiltinCommandNameAndSplitWords) {
   using enum Builtin_Command;
   const std::pair<std::string, Builtin_Command> cases[] = {
       // clang-format off
@@ -230,9 +212,6 @@ TEST(Text, RecognizeBuiltin) {
   };
   for (const auto& [line, command] : cases)
     EXPECT_EQ(Recognize_Builtin(line), command) << "[" << line << "]";
-}
-
-TEST(Text, CommandNameAndSplitWords) {
   const std::pair<std::string, std::string> names[] = {
       {"ls -l", "ls"},   {" ls -l", " ls -l"}, {"   ", ""},        {"", ""},
       {"ls  -l ", "ls"}, {"ls ", "ls"},        {"a\tb c", "a\tb"}, {"/bin/ls x", "/bin/ls"},
@@ -284,7 +263,7 @@ TEST(Text, RemoveQuotesAndStripDotSlash) {
   for (const auto& [name, stripped] : names) EXPECT_EQ(Strip_Dot_Slash(name), stripped) << name;
 }
 
-TEST(Text, OnlyTheFirstMatchingAliasApplies) {
+TEST(Text, FirstMatchingAliasThenCommandTextReplaceOnlyTheFirstWord) {
   Attribut_Table aliases(8);
   aliases.Add(Create("ll", "\"ls -l\""));
   aliases.Add(Create("ll", "dir"));
@@ -292,19 +271,15 @@ TEST(Text, OnlyTheFirstMatchingAliasApplies) {
   const std::pair<std::string, std::optional<std::string>> cases[] = {
       // clang-format off
       {"ll", "ls -l"}, {"ll /tmp", "ls -l /tmp"}, {"ll   ", "ls -l   "},
-      {"ll \"a b\"", "ls -l a b"},
       {"ll  x  ", "ls -l  x  "}, {"q", "sayit"}, {"LL", std::nullopt}, {"lls", std::nullopt},
       {" ll", std::nullopt}, {"ll\tx", std::nullopt} /* a tab is no blank */, {"   ", std::nullopt},
-      {"x \"y\"", std::nullopt},
+      {"ll \"a b\"", "ls -l a b"}, {"x \"y\"", std::nullopt},
       // clang-format on
   };
   for (const auto& [line, result] : cases)
     EXPECT_EQ(Substitute_Alias(line, aliases), result) << line;
-}
-
-TEST(Text, CommandTextReplacesOnlyTheProgramName) {
   // Path found, program name, line, command text.
-  const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+  const std::tuple<std::string, std::string, std::string, std::string> texts[] = {
       // clang-format off
       {"/bin/ls", "ls", "ls", "/bin/ls"}, {"/bin/ls", "ls", "ls -l /tmp", "/bin/ls -l /tmp"},
       {"/bin/ls", "ls", "ls  -l", "/bin/ls  -l"}, {"/bin/ls", "ls", "ls ", "/bin/ls "},
@@ -313,7 +288,7 @@ TEST(Text, CommandTextReplacesOnlyTheProgramName) {
       {"/bin/echo", "echo", "echo $HOME | wc", "/bin/echo $HOME | wc"},
       // clang-format on
   };
-  for (const auto& [path, name, line, text] : cases)
+  for (const auto& [path, name, line, text] : texts)
     EXPECT_EQ(Command_Text(path, name, line), text) << line;
 }
 

@@ -1,5 +1,4 @@
-// A fresh directory tree per test, entered for the test; the working directory and HOME it
-// found are restored and the tree removed, locked directories included.
+// A fresh directory tree entered per test; cwd and HOME restored, the tree removed even if locked.
 #pragma once
 #include <gtest/gtest.h>
 #include <stdlib.h>
