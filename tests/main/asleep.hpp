@@ -1,5 +1,4 @@
-// Waiting until another thread is asleep, read from /proc: a test that needs a thread
-// blocked knows it is, instead of hoping it is by now.
+// A test that needs a thread blocked reads from /proc that it is, instead of hoping so.
 #pragma once
 
 #include <sys/syscall.h>

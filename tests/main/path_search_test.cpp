@@ -22,8 +22,7 @@ TEST_F(PathSearch, FindsTheFirstExecutableRegularFileAndTakesSlashNamesAsGiven) 
     File(name);
     fs::permissions(name, executable ? fs::perms::owner_all : fs::perms::owner_read);
   }
-  fs::create_directories("a/dir");  // directories named like programs
-  fs::create_directories("b/dir");
+  for (const char* dir : {"a/dir", "b/dir"}) fs::create_directories(dir);  // named like programs
   Enter("here");
 
   const std::string a = root_ + "/a", b = root_ + "/b", c = root_ + "/c";
@@ -46,9 +45,8 @@ TEST_F(PathSearch, FindsTheFirstExecutableRegularFileAndTakesSlashNamesAsGiven) 
       {a + "/dir", a, std::nullopt},
       {"a/only_a", root_, std::nullopt},
   };
-  for (const auto& [name, path, expected] : cases) {
+  for (const auto& [name, path, expected] : cases)
     EXPECT_EQ(nk::main::Search_Path(name, path), expected) << name << " on " << path;
-  }
 }
 
 }  // namespace

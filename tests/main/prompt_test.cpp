@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "screen/cpu_process.hpp"
+#include "shell/scratch.hpp"
 
 namespace {
 
@@ -28,9 +29,7 @@ TEST(Prompt, UsageFieldIsFiveColumnsRightAlignedThenPercent) {
       {"9\xe6\x97\xa5\xe6\x9c\xac", "  9\xe6\x97\xa5%"},
       // clang-format on
   };
-  for (const auto& [line, field] : cases) {
-    EXPECT_EQ(Usage_Field(line), field) << '"' << line << '"';
-  }
+  for (const auto& [line, field] : cases) EXPECT_EQ(Usage_Field(line), field) << '"' << line << '"';
 }
 
 TEST(Prompt, PromptCarriesKindUsageUtcTimeAndTotal) {
@@ -40,26 +39,22 @@ TEST(Prompt, PromptCarriesKindUsageUtcTimeAndTotal) {
       {Terminal_Kind::NONE, "      ", 86'399, " 999999.99", "NONE:      : 23:59:59: 999999.99$ "},
       {Terminal_Kind::XTERM, "    7%", 1'700'000'000, " 0.00", "XTERM:    7%: 22:13:20: 0.00$ "},
   };
-  for (const auto& [kind, usage, moment, total, prompt] : cases) {
+  for (const auto& [kind, usage, moment, total, prompt] : cases)
     EXPECT_EQ(Build_Prompt(kind, usage, moment, total), prompt);
-  }
 }
 
 TEST(Prompt, UnknownTotalKeepsTheLastWidth) {
   const std::pair<std::size_t, std::string> cases[] = {
       {0, " ?.??"}, {5, " ?.??"}, {6, "  ?.??"}, {10, "      ?.??"}};
-  for (const auto& [width, text] : cases) {
-    EXPECT_EQ(Unknown_Total(width), text) << width;
-  }
+  for (const auto& [width, text] : cases) EXPECT_EQ(Unknown_Total(width), text) << width;
 }
 
 // The sampler of an awkward HOME runs, and nothing hidden in HOME runs.
-TEST(Prompt, SampleCommandQuotesHome) {
-  std::string pattern = (fs::temp_directory_path() / "nelk-prompt-XXXXXX").string();
-  const fs::path scratch = ::mkdtemp(pattern.data());
+using SampleCommand = nk::shell::Scratch_Test;
+TEST_F(SampleCommand, QuotesHome) {
   for (const char* name : {"plain", "with blanks", "quote's", "double\"quote", "dollar $HOME",
                            "back`tick`", "semi;colon"}) {
-    const fs::path home = scratch / name;
+    const fs::path home = fs::path(root_) / name;
     fs::create_directories(home / "bin");
     std::ofstream(home / "bin" / "cpu") << "#!/bin/sh\nprintf '42.5\\n'\n";
     fs::permissions(home / "bin" / "cpu", fs::perms::owner_all);
@@ -68,7 +63,6 @@ TEST(Prompt, SampleCommandQuotesHome) {
     std::getline(std::ifstream(home / ".cpu_usage.txt"), sample);
     EXPECT_EQ(sample, "42.5") << name;
   }
-  fs::remove_all(scratch);
 }
 
 }  // namespace

@@ -22,8 +22,7 @@ using namespace std::chrono_literals;
 // Only keeps a broken primitive from hanging the run; never expires on a loaded machine.
 constexpr auto Guard = 30s;
 
-// A BODY caller gets the body's result only once the body is done, also when the body
-// throws or closes the inbox.
+// A BODY caller gets the result once the body is done, also when it throws or closes.
 TEST(Rendezvous, CallerWaitsForAcceptanceOrForTheWholeBody) {
   Rendezvous<int> inbox;
   EXPECT_FALSE(inbox.Accept_For(1ms).has_value());
@@ -59,8 +58,7 @@ TEST(Rendezvous, CallerWaitsForAcceptanceOrForTheWholeBody) {
 
 // None lost or served twice while the server's short time-outs keep running out.
 TEST(Rendezvous, ManyCallersRacingTimeOutsAreAllServedOnce) {
-  constexpr int Callers = 8;
-  constexpr int Each = 400;
+  constexpr int Callers = 8, Each = 400;
   Rendezvous<int> inbox;
   std::multiset<int> served;
   std::thread server([&] {
@@ -89,8 +87,7 @@ TEST(Rendezvous, ManyCallersRacingTimeOutsAreAllServedOnce) {
   EXPECT_EQ(std::set<int>(served.begin(), served.end()).size(), served.size()) << "one twice";
 }
 
-// Close wakes a server asleep in a long wait, turns away a caller asleep before any server
-// took its request, and every later call.
+// Close wakes a sleeping server, turns away a caller not yet served, and every later call.
 TEST(Rendezvous, CloseTurnsAwaySleepersAndLaterCalls) {
   Rendezvous<int> idle;      // a server, no caller
   Rendezvous<int> unserved;  // a caller, no server

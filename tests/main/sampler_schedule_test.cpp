@@ -27,12 +27,10 @@ TEST(SamplerSchedule, RestsAfterAKilledRunThenTriesOneThatNoFrameWaitsFor) {
   const auto start = std::chrono::steady_clock::now();
   for (const auto& [at, event, step, state] : script) {
     const auto now = start + std::chrono::milliseconds(at);
+    if (event == KILLED) schedule.Killed(now);
+    if (event == ENDED) schedule.Ended();
     if (event == NEXT) {
       EXPECT_EQ(schedule.Next(now), step) << at;
-    } else if (event == KILLED) {
-      schedule.Killed(now);
-    } else {
-      schedule.Ended();
     }
     EXPECT_EQ(schedule.Current(), state) << at;
   }

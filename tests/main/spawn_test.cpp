@@ -21,8 +21,7 @@ namespace {
 using namespace nk::main;
 using namespace std::chrono_literals;
 
-// A signal blocked in the shell is not blocked in the child. Other codes, SIGTERM and
-// arguments with blanks, the ignored SIGINT: tests/e2e.
+// A signal blocked in the shell is not blocked in the child.
 TEST(Spawn, RecordsExitCodesSignalsAndFilesThatCannotRunAndPassesArgumentsUnsplit) {
   const std::tuple<std::string, std::vector<std::string>, int> cases[] = {
       {"/usr/bin/sh", {"-c", "exit 255"}, 255},
@@ -38,15 +37,13 @@ TEST(Spawn, RecordsExitCodesSignalsAndFilesThatCannotRunAndPassesArgumentsUnspli
   sigemptyset(&blocked);
   sigaddset(&blocked, SIGUSR1);
   ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &blocked, &old_mask), 0);
-  for (const auto& [program, arguments, expected] : cases) {
+  for (const auto& [program, arguments, expected] : cases)
     EXPECT_EQ(Run_Program(program, arguments), expected)
         << (arguments.empty() ? program : arguments[1]);
-  }
   ::pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
 }
 
-// The sampler's run: input and error on /dev/null, in the folder given, leading a group of
-// its own, and killed whole past its limit.
+// The sampler's run: on /dev/null, in the folder given, its own group, killed past its limit.
 using Bounded = nk::shell::Scratch_Test;
 
 TEST_F(Bounded, ARunIsDetachedAndEndsWithinItsLimit) {
@@ -74,8 +71,7 @@ TEST_F(Bounded, ARunIsDetachedAndEndsWithinItsLimit) {
   EXPECT_FALSE(Start_Bounded("/bin/sh", {"-c", "true"}, root_ + "/missing"));
 }
 
-// A child handed over is reaped once it ends (not left a zombie in /proc); one that never
-// ends does not hold up the reaper's end.
+// A child handed over is reaped once it ends; one that never ends does not hold the reaper.
 TEST(Spawn, TheReaperReapsWhatEndsAndEndsAtOnce) {
   auto ending = Start_Bounded("/bin/sh", {"-c", "exec sleep 1000"}, "/");
   auto living = Start_Bounded("/bin/sh", {"-c", "exec sleep 1000"}, "/");

@@ -35,40 +35,35 @@ std::string Read_File(const fs::path& path) {
   return {std::istreambuf_iterator<char>(file), {}};
 }
 
-// HOME, the working directory and the total in a fresh directory, a sampler logging its
-// runs, and a file for the terminal output.
+// HOME and the total in the scratch directory, a sampler noting its runs, an output file.
 class Threads : public nk::shell::Scratch_Test {
  protected:
   void SetUp() override {
     Scratch_Test::SetUp();
-    dir_ = root_;
     ASSERT_TRUE(nk::shared::Pin_Total_Directory());
     nk::shared::Write_Total_Sum(0);
-    ::setenv("HOME", dir_.c_str(), 1);
+    ::setenv("HOME", root_.c_str(), 1);
     Sampler("42.5\\n");
-    output_ = ::open((dir_ / "output").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    output_ = ::open((root_ + "/output").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     ASSERT_GE(output_, 0);
   }
   void TearDown() override {
     ::close(output_);
     nk::shared::Unpin_Total_Directory();
-    ::setenv("HOME", home_.c_str(), 1);
     Scratch_Test::TearDown();
   }
 
   // A sampler that notes its run and prints `usage`.
   void Sampler(const std::string& usage) {
-    const fs::path cpu = dir_ / "bin" / "cpu";
+    const fs::path cpu = root_ + "/bin/cpu";
     fs::create_directories(cpu.parent_path());
-    std::ofstream(cpu) << "#!/bin/sh\necho run >> '" << (dir_ / "runs").string() << "'\nprintf '"
-                       << usage << "'\n";
+    std::ofstream(cpu) << "#!/bin/sh\necho run >> '" << (root_ + "/runs") << "'\nprintf '" << usage
+                       << "'\n";
     fs::permissions(cpu, fs::perms::owner_all);
   }
-  auto Runs() const { return std::ranges::count(Read_File(dir_ / "runs"), '\n'); }
-  std::string Output() const { return Read_File(dir_ / "output"); }
+  auto Runs() const { return std::ranges::count(Read_File(root_ + "/runs"), '\n'); }
+  std::string Output() const { return Read_File(root_ + "/output"); }
 
-  const std::string home_ = std::getenv("HOME") ? std::getenv("HOME") : "";  // as found
-  fs::path dir_;
   int output_ = -1;
 };
 
@@ -79,7 +74,7 @@ TEST_F(Threads, UsageSurvivesBadSamples) {
   cpu.Start();
   const std::optional<std::string> usages[] = {"7\\n", "", std::nullopt};
   for (const auto& usage : usages) {
-    usage ? Sampler(*usage) : (void)fs::remove(dir_ / "bin" / "cpu");
+    usage ? Sampler(*usage) : (void)fs::remove(root_ + "/bin/cpu");
     // An empty file and a missing sampler keep the last figure.
     EXPECT_EQ(cpu.Sample(), "    7%") << usage.value_or("no sampler");
     ASSERT_TRUE(directory_lock.try_acquire());  // released after every sample
@@ -108,8 +103,7 @@ TEST_F(Threads, DeamonRedrawsWhenIdleAndNeverWhilePaused) {
   deamon.Join();
 }
 
-// The first frame blanks the line and total the state says were drawn before; a total file
-// damaged after a good read shows as "?.??" at the last total's width. Prompt fields: tests/e2e.
+// A total file damaged after a good read shows "?.??" at the last total's width.
 TEST_F(Threads, ScreenBlanksThePreviousFrameAndKeepsGoingOnADamagedTotal) {
   Terminal terminal{Terminal_Kind::XTERM, ""};
   Shell_State state(terminal);
@@ -130,7 +124,7 @@ TEST_F(Threads, ScreenBlanksThePreviousFrameAndKeepsGoingOnADamagedTotal) {
   screen.Refresh();
   const std::string first = Output();
   expect_frame(first, ": 123456.78$ ", 4 + 5 + 6);
-  fs::resize_file(dir_ / nk::shared::Total_File_Name, 2);
+  fs::resize_file(fs::path(root_) / nk::shared::Total_File_Name, 2);
   screen.Refresh();
   expect_frame(Output().substr(first.size()), ":      ?.??$ ", 0 + 10 + 6);
   EXPECT_EQ(Runs(), 2);  // each redraw takes a fresh sample
@@ -138,11 +132,10 @@ TEST_F(Threads, ScreenBlanksThePreviousFrameAndKeepsGoingOnADamagedTotal) {
   state.Line_Lock.release();
 }
 
-// A redraw every millisecond often waits for the line just as Enter runs cd (under
-// Directory_Lock) or a total, or Tab walks a folder: neither may hold the line while waiting
-// for it, nor leave it paused.
+// A redraw every millisecond often waits for the line as Enter runs cd or a total, or Tab
+// walks a folder: neither may hold the line while waiting for it, nor leave it paused.
 TEST_F(Threads, CommandsRunWhileThePromptRedrawsEveryMillisecond) {
-  fs::create_directory(dir_ / "xyz");
+  fs::create_directory(root_ + "/xyz");
   Terminal terminal;
   Terminal_Thread thread(terminal, Terminal_Settings{output_, 1ms});
   thread.Start();
@@ -159,7 +152,7 @@ TEST_F(Threads, CommandsRunWhileThePromptRedrawsEveryMillisecond) {
   }
   typist.join();
   EXPECT_EQ(nk::shared::Read_Total_Sum(), 2000);
-  EXPECT_EQ(fs::current_path(), dir_);           // every Tab completed "xyz": cd .. came back
+  EXPECT_EQ(fs::current_path(), root_);          // every Tab completed "xyz": cd .. came back
   thread.Send({Request_Kind::History_Forward});  // returns once the last key's frame is drawn
   const auto runs = Runs();
   for (int wait = 0; wait < 3000 && Runs() == runs; ++wait) std::this_thread::sleep_for(10ms);
@@ -201,10 +194,8 @@ class Editor : public Threads {
   std::unique_ptr<Terminal_Thread> thread_;
 };
 
-// Start returns with every thread running and the periodic redraw paused (asleep with no
-// deadline). Other control characters, Backspace on an empty line, Enter on an empty line,
-// requests without an action and a Refresh right after a key's frame change and draw
-// nothing. Total lines, Control-L: tests/e2e.
+// Start returns with every thread running and the periodic redraw paused. Other control
+// keys, requests without an action and a Refresh right after a key's frame draw nothing.
 TEST_F(Editor, StartsPausedAndOnlyEditingKeysChangeOrRedrawTheLine) {
   for (const char* name : {"terminal.proc", "cpu_process", "screen", "deamon"})
     ASSERT_NE(Thread_Named(name), 0) << name;
@@ -215,12 +206,10 @@ TEST_F(Editor, StartsPausedAndOnlyEditingKeysChangeOrRedrawTheLine) {
   Settle();
   const std::string before = Output();
   const auto runs = Runs();
-  for (const auto kind : {Request_Kind::Page_Down, Request_Kind::Page_Up, Request_Kind::Cursor_Left,
-                          Request_Kind::Cursor_Right, Request_Kind::F12_Key,
-                          Request_Kind::Delete_Key, Request_Kind::Home_Key, Request_Kind::End_Key,
-                          Request_Kind::Insert_Key, Request_Kind::Spare_Request}) {
+  using enum Request_Kind;
+  for (const auto kind : {Page_Down, Page_Up, Cursor_Left, Cursor_Right, F12_Key, Delete_Key,
+                          Home_Key, End_Key, Insert_Key, Spare_Request})
     Send(kind);
-  }
   Settle();
   EXPECT_EQ(Output(), before + "\a");
   EXPECT_EQ(Runs(), runs);

@@ -35,14 +35,12 @@ tcflag_t Local_Modes(int fd) {
 
 // A crash gives the start-up modes back (the other ways out: tests/e2e).
 TEST(Tty, CrashesRestoreTheStartUpModes) {
-  // 0: a stack overflow, whose SIGSEGV finds no stack left but the alternate one; 1: the
-  // same in one of the shell's own threads.
+  // 0: a stack overflow (its SIGSEGV has only the alternate stack); 1: the same in a thread.
   for (const int how : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, 0, 1}) {
 #ifdef __SANITIZE_ADDRESS__
     if (how <= 1) continue;  // AddressSanitizer reports the overflow itself
 #endif
-    int master = -1;
-    int slave = -1;  // the child's standard input
+    int master = -1, slave = -1;  // slave: the child's standard input
     ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
     const tcflag_t before = Local_Modes(slave);
     // In a child: the unit keeps process-wide state (saved modes, handlers, the pipe).
@@ -65,13 +63,11 @@ TEST(Tty, CrashesRestoreTheStartUpModes) {
     ::waitpid(child, &status, 0);
     EXPECT_EQ(Local_Modes(slave), before) << how;
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (how <= 1 ? SIGSEGV : how)) << how;
-    ::close(master);
-    ::close(slave);
+    for (const int fd : {master, slave}) ::close(fd);
   }
 }
 
-// The ending's bound waits for a running program without a deadline (no polling), and
-// starts again once the program has ended.
+// The ending's bound sleeps with no deadline while a program runs, and resumes once it ends.
 TEST(Tty, TheEndingsBoundSleepsUntilTheRunningProgramEnds) {
   std::optional<tty::Cooked_Mode> program(std::in_place);
   std::atomic<pid_t> waiter{0};
@@ -81,8 +77,7 @@ TEST(Tty, TheEndingsBoundSleepsUntilTheRunningProgramEnds) {
   });
   EXPECT_FALSE(Wait_Asleep_In(waiter));
   program.reset();
-  while (!Wait_Asleep_In(waiter)) {
-  }
+  while (!Wait_Asleep_In(waiter)) continue;
   bound.join();
 }
 
