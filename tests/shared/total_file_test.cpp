@@ -48,8 +48,7 @@ class TotalFile : public ::testing::Test {
   void TearDown() override {
     Unpin_Total_Directory();
     fs::current_path(start_);
-    fs::remove_all(first_);
-    fs::remove_all(second_);
+    for (const auto& dir : {first_, second_}) fs::remove_all(dir);
   }
   fs::path File(const fs::path& dir) const { return dir / Total_File_Name; }
 
