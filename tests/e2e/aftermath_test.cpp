@@ -1,5 +1,4 @@
-// What programs and the terminal do to a running session. The input modes after a program:
-// interactive_terminal_test.
+// What programs and the terminal do to a session; modes after one: interactive_terminal_test.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

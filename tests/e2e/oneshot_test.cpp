@@ -1,5 +1,4 @@
-// The one-shot command line: exact output, exit status and bytes of the total file. Parsing
-// and range edge cases are unit-tested (tests/options, tests/shared).
+// The one-shot command line: output, status, total file bytes. Parsing: tests/options.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -62,9 +61,7 @@ class OneShot : public ::testing::Test {
   // Runs each case from its own starting files and checks output, status and file bytes.
   void Check(const std::vector<Case>& cases) {
     for (const auto& c : cases) {
-      std::string label = c.Config.value_or("");
-      for (const auto& a : c.Arguments) label += "[" + a + "]";
-      SCOPED_TRACE(label);
+      SCOPED_TRACE(testing::PrintToString(c.Arguments) + c.Config.value_or(""));
       fs::remove(Path(Total_File));
       fs::remove(Path(".config_file"));
       if (c.Before) tree_.Write_File(Total_File, *c.Before);
@@ -144,11 +141,8 @@ TEST_F(OneShot, ConfigurationFileMergesUnderTheCommandLine) {
   });
   // A pipe is read to its end, or to the first line longer than memory is given for.
   const auto piped = [&](const std::string& source) {
-    return Run_Piped(tree_,
-                     {.Program = "/bin/sh",
-                      .Term = none,
-                      .User = none,
-                      .Arguments = {"-c", source + " | exec \"$0\" -F /dev/stdin", NELK_BINARY}});
+    const std::vector<std::string> sh{"-c", source + " | exec \"$0\" -F /dev/stdin", NELK_BINARY};
+    return Run_Piped(tree_, {.Program = "/bin/sh", .Term = none, .User = none, .Arguments = sh});
   };
   EXPECT_EQ(piped("printf 'Nxterm\\nt\\n'").Output, " 0.00\n");
   const auto long_line = piped("(head -c 1000000 /dev/zero | tr '\\0' x) 2>/dev/null");
@@ -159,25 +153,23 @@ TEST_F(OneShot, ConfigurationFileMergesUnderTheCommandLine) {
 
 TEST_F(OneShot, UnreadableOrUnwritableFilesAreFileErrors) {
   if (::geteuid() == 0) GTEST_SKIP() << "root reads and writes every file";
+  const auto denied = [&](const std::vector<std::string>& arguments, const std::string& output) {
+    const auto result = Run(arguments);
+    EXPECT_EQ(result.Output, output);
+    EXPECT_EQ(result.Exit(), 1);
+  };
   tree_.Write_File(".config_file", "t\n");
   fs::permissions(Path(".config_file"), fs::perms::none);
-  auto result = Run({"-t"});
-  EXPECT_EQ(result.Output,
-            "configuration file .config_file: cannot open: Permission denied\n" + Other_Error);
-  EXPECT_EQ(result.Exit(), 1);
+  denied({"-t"}, "configuration file .config_file: cannot open: Permission denied\n" + Other_Error);
   fs::remove(Path(".config_file"));
   tree_.Write_File(Total_File, Bytes_Of(1234));
   fs::permissions(Path(Total_File), fs::perms::owner_read);
-  result = Run({"-a", "1"});
-  EXPECT_EQ(result.Output, "nk.shared.total_sum: cannot open: Permission denied\n");
-  EXPECT_EQ(result.Exit(), 1);
+  denied({"-a", "1"}, "nk.shared.total_sum: cannot open: Permission denied\n");
   EXPECT_EQ(tree_.Read_File(Total_File), Bytes_Of(1234));
   fs::remove(Path(Total_File));
   fs::permissions(tree_.Work(), fs::perms::owner_read | fs::perms::owner_exec);
-  result = Run({"-a", "1"});
+  denied({"-a", "1"}, "nk.shared.total_sum: cannot create: Permission denied\n");
   fs::permissions(tree_.Work(), fs::perms::owner_all);
-  EXPECT_EQ(result.Output, "nk.shared.total_sum: cannot create: Permission denied\n");
-  EXPECT_EQ(result.Exit(), 1);
   EXPECT_EQ(tree_.Read_File(Total_File), none);
 }
 

@@ -8,7 +8,6 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -110,8 +109,7 @@ void Child::Start(const Session_Options& options, const Temp_Tree& tree, int in,
 void Child::Stop() {
   if (Pid > 0 && Running()) {
     ::kill(Pid, SIGKILL);
-    Status.emplace();
-    ::waitpid(Pid, &*Status, 0);
+    ::waitpid(Pid, &Status.emplace(), 0);
   }
 }
 
@@ -139,25 +137,21 @@ bool Child::Pump(Clock::time_point deadline) {
   return running && Clock::now() < deadline;
 }
 
-int Child::Wait_Exit() {
+void Child::Wait_Exit() {
   const auto deadline = Clock::now() + Longest_Wait;
   while (!Timed_Out && Pump(deadline)) {
   }
   if (!Status && !Timed_Out) ADD_FAILURE() << "the program did not end; it wrote " << Screen;
   Timed_Out = Timed_Out || !Status;
-  return Status.value_or(-1);
 }
 
 int Child::Shell_Status() {
-  if (Running()) return -1;
-  return WIFSIGNALED(*Status) ? 128 + WTERMSIG(*Status) : WEXITSTATUS(*Status);
+  return Running() ? -1 : WIFSIGNALED(*Status) ? 128 + WTERMSIG(*Status) : WEXITSTATUS(*Status);
 }
 
 Pty_Session::Pty_Session(const Session_Options& options) : Tree(options.Cpu_Script) {
   winsize size{.ws_row = 24, .ws_col = options.Columns, .ws_xpixel = 0, .ws_ypixel = 0};
   if (::openpty(&Fd, &slave_, nullptr, nullptr, &size) != 0) throw std::runtime_error("openpty");
-  ::fcntl(Fd, F_SETFD, FD_CLOEXEC);
-  ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
   ::tcgetattr(slave_, &Initial_Modes);
   Start(options, Tree, slave_, slave_);
   ::fcntl(Fd, F_SETFL, O_NONBLOCK);
@@ -170,16 +164,11 @@ Pty_Session::~Pty_Session() {
 }
 
 void Pty_Session::Write(std::string_view keys) {
-  while (!keys.empty()) {
-    const ssize_t count = ::write(Fd, keys.data(), keys.size());
-    if (count > 0) {
-      keys.remove_prefix(static_cast<std::size_t>(count));
-    } else if (count < 0 && errno == EAGAIN) {
-      // The program is not reading: read its output meanwhile, so neither side blocks.
-      Pump(Clock::now() + std::chrono::milliseconds(20));
-    } else if (!(count < 0 && errno == EINTR)) {
-      return;
-    }
+  for (ssize_t count = 0; !keys.empty(); keys.remove_prefix(std::max<ssize_t>(count, 0))) {
+    count = ::write(Fd, keys.data(), keys.size());
+    if (count == 0 || (count < 0 && errno != EAGAIN && errno != EINTR)) return;
+    // The program is not reading: read its output meanwhile, so neither side blocks.
+    if (count < 0 && errno == EAGAIN) Pump(Clock::now() + std::chrono::milliseconds(20));
   }
 }
 
@@ -237,8 +226,7 @@ termios Pty_Session::Modes() const {
 }
 
 bool Pty_Session::Modes_Restored() const {
-  const termios now = Modes();
-  const termios& was = Initial_Modes;
+  const termios now = Modes(), &was = Initial_Modes;
   return now.c_iflag == was.c_iflag && now.c_oflag == was.c_oflag && now.c_lflag == was.c_lflag &&
          now.c_cc[VMIN] == was.c_cc[VMIN] && now.c_cc[VTIME] == was.c_cc[VTIME];
 }
@@ -250,19 +238,13 @@ int Pty_Session::Ended() {
   return Shell_Status();
 }
 
-int Piped_Run::Exit() const {
-  return Status && WIFEXITED(*Status) ? WEXITSTATUS(*Status) : -1;
-}
-
 Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options, std::string_view input) {
   int in[2], out[2];
   if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   Child child;
   child.Start(options, tree, in[0], out[1]);
-  ::close(in[0]);
-  ::close(out[1]);
-  child.Fd = out[0];
-  ::fcntl(child.Fd, F_SETFL, O_NONBLOCK);
+  ::close(in[0]), ::close(out[1]);
+  ::fcntl(child.Fd = out[0], F_SETFL, O_NONBLOCK);
   ::signal(SIGPIPE, SIG_IGN);  // a child that stops reading must not kill the test
   // Far smaller than a pipe's buffer: no block, and a child that ended early misses them.
   [[maybe_unused]] const auto written = ::write(in[1], input.data(), input.size());

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <termios.h>
 
 #include <chrono>
@@ -73,8 +74,8 @@ struct Child {
   bool Running();
   // Reads what is available; false once nothing more can come or `deadline` has passed.
   bool Pump(std::chrono::steady_clock::time_point deadline);
-  int Wait_Exit();  // the wait status
-  void Stop();      // kills it if still running
+  void Wait_Exit();  // until Status is set, or the wait runs out
+  void Stop();       // kills it if still running
   // The status as a shell reports it: the exit code, or 128+N after signal N; -1 running.
   int Shell_Status();
 
@@ -116,7 +117,8 @@ class Pty_Session : public Child {
 struct Piped_Run {
   std::optional<int> Status;  // wait status; nullopt when it did not end in time
   std::string Output;         // standard output and error, as written
-  int Exit() const;           // the exit status, -1 when it did not exit
+  // The exit status, -1 when it did not exit.
+  int Exit() const { return Status && WIFEXITED(*Status) ? WEXITSTATUS(*Status) : -1; }
 };
 Piped_Run Run_Piped(const Temp_Tree& tree, const Session_Options& options,
                     std::string_view input = "");

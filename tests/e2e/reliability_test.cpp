@@ -1,5 +1,4 @@
-// Ending signals in every state, a sample file that is not a regular file, and a failed
-// write of the total from the shell.
+// Ending signals in every state, a sample that is no regular file, a failed total write.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -65,14 +64,15 @@ TEST(Reliability, ASampleFileThatIsNotARegularFileTakesNoSample) {
 TEST(Reliability, AFailedWriteOfATotalLineLeavesTheShellRunning) {
   const std::string old("\xd2\x04\x00\x00", 4);  // 12.34
   Pty_Session session({.Limits = {{RLIMIT_FSIZE, 0}}});
-  session.Tree.Write_File("nk.shared.total_sum",
-                          old);  // as another process would, after the first frame
+  // As another process would, after the first frame.
+  session.Tree.Write_File("nk.shared.total_sum", old);
   EXPECT_EQ(session.Run_Line("+5"), "nk.shared.total_sum: cannot write: File too large\r\n");
   EXPECT_EQ(session.Wait_For_Frame().Total, " 12.34") << "the old bytes, read by a redraw";
   // The line stays for another try, as after a typing mistake, which still reads "-: error".
   EXPECT_EQ(session.Run_Line("x"), "-: error\r\n");
-  session.Write("\x7f\x7f\x7f");
-  EXPECT_EQ(session.Run_Line("echo alive"), "alive\r\n");
+  EXPECT_EQ(session.Run_Line("\x7f\x7f\x7f"
+                             "echo alive"),
+            "alive\r\n");
 }
 
 }  // namespace

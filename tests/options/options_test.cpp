@@ -9,8 +9,6 @@
 namespace nk::options {
 namespace {
 
-using Arguments = std::vector<std::string>;
-
 // The switches given, with their values ("F=[x] t"), or the error's status and line.
 template <typename Parse>
 std::string Outcome(Parse parse) {
@@ -32,7 +30,7 @@ std::string Outcome(Parse parse) {
 
 TEST(Options, CommandLineMarksSwitchesKeepsTheLastValueAndNamesABadSwitch) {
   const std::string invalid = "2: Invalid Switch ", missing = "2: No parameter for ";
-  const std::pair<Arguments, std::string> cases[] = {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
       // clang-format off
       {{}, ""}, {{"-hvt"}, "h v t"}, {{"-a", "5"}, "a=[5]"}, {{"-a12.50"}, "a=[12.50]"},
       {{"-a", "5", "-a", "7"}, "a=[7]"}, {{"-a", "-5"}, "a=[-5]"}, {{"-F", "-t"}, "F=[-t]"},

@@ -1,5 +1,4 @@
-// The total file: bytes on disk, missing and corrupt files, range checks, updates from
-// many threads at once. The pinned directory: tests/e2e.
+// The total file: bytes, missing and corrupt files, ranges, many threads. Pinning: tests/e2e.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -34,10 +33,6 @@ std::optional<std::string> Content(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-void Put(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // Runs each test in two fresh directories, starting in the first, unpinned.
 class TotalFile : public ::testing::Test {
  protected:
@@ -53,14 +48,12 @@ class TotalFile : public ::testing::Test {
   void TearDown() override {
     Unpin_Total_Directory();
     fs::current_path(start_);
-    fs::remove_all(first_);
-    fs::remove_all(second_);
+    for (const auto& dir : {first_, second_}) fs::remove_all(dir);
   }
   fs::path File(const fs::path& dir) const { return dir / Total_File_Name; }
 
   const fs::path start_ = fs::current_path();
-  fs::path first_;
-  fs::path second_;
+  fs::path first_, second_;
 };
 
 TEST_F(TotalFile, MissingFileReadsTheLastValueAndCreatesNothing) {
@@ -77,7 +70,7 @@ TEST_F(TotalFile, MissingFileReadsTheLastValueAndCreatesNothing) {
 TEST_F(TotalFile, CorruptFilesAreLeftAloneUntilSet) {
   for (const std::string& bytes :
        {Bytes_Of(100000000), Bytes_Of(-100000000), Bytes_Of(0x7fffffff)}) {
-    Put(File(first_), bytes);
+    std::ofstream(File(first_), std::ios::binary) << bytes;
     EXPECT_THROW(Read_Total_Sum(), File_Error);
     EXPECT_THROW(Add_To_Total_Sum(-1), File_Error);
     EXPECT_EQ(Content(File(first_)), bytes);
@@ -104,7 +97,7 @@ TEST_F(TotalFile, RangeErrorsWriteNothing) {
 // to others, are followed.
 TEST_F(TotalFile, AnotherUsersLinkInAFolderOpenToAllIsNotFollowed) {
   const auto victim = second_ / "victim";
-  Put(victim, "precious");
+  std::ofstream(victim) << "precious";
   fs::create_symlink(victim, File(first_));
   fs::permissions(first_, fs::perms::all);
   Write_Total_Sum(5);

@@ -88,8 +88,8 @@ TEST(Width, EachCharacterIsShownAsItselfOrAsOneReplacementColumn) {
   };
   for (const auto& c : cases) {
     const Cell cell = Shown_Cell(c.c);
-    EXPECT_EQ(cell.Shown, c.shown) << std::hex << static_cast<unsigned>(c.c);
-    EXPECT_EQ(cell.Columns, c.columns) << std::hex << static_cast<unsigned>(c.c);
+    EXPECT_EQ(std::pair(cell.Shown, cell.Columns), std::pair(c.shown, c.columns))
+        << std::hex << static_cast<unsigned>(c.c);
   }
   const std::u32string mixed = U"ab \u00e9\u65e5\u672c e\u0301\U0001F600";
   EXPECT_EQ(Display_Columns(mixed), 12U);
