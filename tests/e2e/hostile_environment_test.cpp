@@ -90,8 +90,8 @@ TEST(HostileEnvironment, AStopAtThePromptGivesTheModesBackUntilContinued) {
   EXPECT_EQ(session.Ended(), 0);
 }
 
-// Every limit up to one that lets the shell run, so also one that stops a background
-// thread: the cause in one line, never an abort.
+// Every limit up to one that lets the shell run (so one that stops a background thread
+// too): the cause in one line, never an abort.
 TEST(HostileEnvironment, TooFewThreadsEndTheStartInOneLine) {
   if (::geteuid() == 0) GTEST_SKIP() << "root starts threads past any limit";
   const Temp_Tree tree;
@@ -148,7 +148,6 @@ TEST(HostileEnvironment, AFullOrClosedOutputPipeEndsInOrder) {
     [[maybe_unused]] const auto typed = ::write(master, "a", 1);  // its frame cannot go
     std::this_thread::sleep_for(100ms);
     if (full) ::kill(run.Pid, SIGTERM);
-    // The end, without reading the pipe.
     for (int look = 0; look < 2000 && run.Running(); ++look) std::this_thread::sleep_for(10ms);
     EXPECT_EQ(run.Shell_Status(), 128 + (full ? SIGTERM : SIGPIPE));
     ::tcgetattr(slave, &now);

@@ -11,9 +11,8 @@
 namespace nk::pty_test {
 namespace {
 
-// Under either keyboard: keys read raw, Alt keys and unknown sequences (ESC [ and an unknown
-// letter: passed on under linux, one more swallowed under xterm), the input modes a program
-// may leave on turned off under xterm only, and Escape twice ends it.
+// Each keyboard: raw keys, Alt keys, ESC [ and an unknown letter (passed on under linux, one
+// more swallowed under xterm), input modes reset under xterm only, Escape twice ends it.
 TEST(InteractiveTerminal, EachKeyboardFromStartToEscapeTwice) {
   const std::string cases[][3] = {{"linux", "ax\r\n", "bZyz\r\n"}, {"xterm", "a\r\n", "bz\r\n"}};
   for (const auto& [term, alt_x, csi_z] : cases) {

@@ -58,7 +58,6 @@ class OneShot : public ::testing::Test {
   }
   std::string Path(const std::string& name) const { return tree_.Work() + "/" + name; }
 
-  // Runs each case from its own starting files and checks output, status and file bytes.
   void Check(const std::vector<Case>& cases) {
     for (const auto& c : cases) {
       SCOPED_TRACE(testing::PrintToString(c.Arguments) + c.Config.value_or(""));

@@ -1,6 +1,5 @@
-// The real program behind a pseudo-terminal or on pipes, in a fresh home and working
-// directory. Every wait is bounded: one that runs out fails the test, naming the bytes
-// unread, and gives an empty result; later waits then give up at once.
+// The real program behind a pseudo-terminal or on pipes, in a fresh home and folder. A wait
+// that runs out fails the test, naming the bytes unread; later waits then give up at once.
 #pragma once
 
 #include <sys/types.h>

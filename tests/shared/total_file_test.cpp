@@ -92,9 +92,8 @@ TEST_F(TotalFile, RangeErrorsWriteNothing) {
   EXPECT_EQ(Content(File(first_)), Bytes_Of(Total_First));
 }
 
-// Where anyone may write, another user's link could aim a write at any file of ours: it
-// is refused, and its target keeps its bytes. Our own links, and links in a folder closed
-// to others, are followed.
+// Where anyone may write, another user's link could aim our writes anywhere: refused.
+// Our own links, and links in a folder closed to others, are followed.
 TEST_F(TotalFile, AnotherUsersLinkInAFolderOpenToAllIsNotFollowed) {
   const auto victim = second_ / "victim";
   std::ofstream(victim) << "precious";
