@@ -49,7 +49,10 @@ class Rendezvous {
     }
     Call_Slot call{&request, waits};
     call_ = &call;
+    // Woken with the mutex free, the server does not wake only to wait for it.
+    lock.unlock();
     server_.notify_one();
+    lock.lock();
     callers_.wait(lock, [&call] { return call.Status >= State::SERVED; });
     return call.Status == State::SERVED;
   }
